@@ -1,0 +1,64 @@
+// The posted-message queue and message routing shared by every backend.
+#include "platform/backend.h"
+
+#include <deque>
+
+namespace nilo {
+
+bool IsLiveWindow(const CWnd* wnd);
+
+namespace {
+struct Queue {
+    std::deque<MSG> messages;
+    bool quit = false;
+};
+Queue& TheQueue() {
+    static Queue queue;
+    return queue;
+}
+}  // namespace
+
+BOOL CWnd::PostMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (!GetSafeHwnd()) return FALSE;
+    TheQueue().messages.push_back(MSG{this, message, wParam, lParam});
+    backend::WakeLoop();
+    return TRUE;
+}
+
+LRESULT DeliverMessage(const MSG& msg) {
+    if (!msg.hwnd || !IsLiveWindow(msg.hwnd)) return 0;
+    MSG copy = msg;
+    // PreTranslateMessage from the target window up through its parents and
+    // owners, as the class library's message loop walks it.
+    for (CWnd* w = msg.hwnd; w; w = w->GetParent()) {
+        if (w->PreTranslateMessage(&copy)) return 0;
+        if (!IsLiveWindow(msg.hwnd)) return 0;
+    }
+    return msg.hwnd->SendMessage(copy.message, copy.wParam, copy.lParam);
+}
+
+bool PumpMessage() {
+    Queue& q = TheQueue();
+    if (q.messages.empty()) return false;
+    MSG msg = q.messages.front();
+    q.messages.pop_front();
+    if (msg.message == WM_QUIT) {
+        q.quit = true;
+        return true;
+    }
+    DeliverMessage(msg);
+    return true;
+}
+
+bool QuitRequested() { return TheQueue().quit; }
+
+void ResetMessageQueue() {
+    TheQueue().messages.clear();
+    TheQueue().quit = false;
+}
+
+void RaiseControlEvent(CWnd& control, DISPID dispid, DISPPARAMS& params) {
+    if (CWnd* parent = control.GetParent()) parent->OnControlEvent(control.GetDlgCtrlID(), dispid, params);
+}
+
+}  // namespace nilo
