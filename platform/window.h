@@ -107,7 +107,7 @@ protected:
                     const RECT& rect, CWnd* parent, UINT id, const std::u16string& text);
 
 private:
-    friend LRESULT DeliverMessage(const MSG& msg);
+    friend LRESULT DeliverMessage(const MSG& msg, bool* consumed);
     void DetachFromParent();
 
     std::unique_ptr<WindowPeer> m_peer;
@@ -237,9 +237,9 @@ HCURSOR SetCursor(HCURSOR cursor);
 
 // Routes one message as the loop does: PreTranslateMessage from the target up
 // through its parents, then the target's message map. Returns the handler's
-// result; a consumed message gives 0. Messages for a window already gone are
-// dropped.
-LRESULT DeliverMessage(const MSG& msg);
+// result; a consumed message gives 0 and sets *consumed. Messages for a
+// window already gone are dropped.
+LRESULT DeliverMessage(const MSG& msg, bool* consumed = nullptr);
 // Takes the next posted message off the queue and delivers it; false when the
 // queue is empty. A quit message ends every modal loop.
 bool PumpMessage();

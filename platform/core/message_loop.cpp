@@ -25,13 +25,17 @@ BOOL CWnd::PostMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     return TRUE;
 }
 
-LRESULT DeliverMessage(const MSG& msg) {
+LRESULT DeliverMessage(const MSG& msg, bool* consumed) {
+    if (consumed) *consumed = false;
     if (!msg.hwnd || !IsLiveWindow(msg.hwnd)) return 0;
     MSG copy = msg;
     // PreTranslateMessage from the target window up through its parents and
     // owners, as the class library's message loop walks it.
     for (CWnd* w = msg.hwnd; w; w = w->GetParent()) {
-        if (w->PreTranslateMessage(&copy)) return 0;
+        if (w->PreTranslateMessage(&copy)) {
+            if (consumed) *consumed = true;
+            return 0;
+        }
         if (!IsLiveWindow(msg.hwnd)) return 0;
     }
     return msg.hwnd->SendMessage(copy.message, copy.wParam, copy.lParam);

@@ -237,7 +237,7 @@ LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
 
 BOOL CWnd::OnControlEvent(UINT, DISPID, DISPPARAMS&) { return FALSE; }
 
-LRESULT CWnd::DefWindowProc(UINT message, WPARAM wParam, LPARAM) {
+LRESULT CWnd::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_SYSCOMMAND:
         switch (wParam & 0xFFF0) {
@@ -252,6 +252,10 @@ LRESULT CWnd::DefWindowProc(UINT message, WPARAM wParam, LPARAM) {
     case WM_ERASEBKGND:
     case WM_ICONERASEBKGND:
         return 1;
+    case WM_MOUSEWHEEL:
+        // A child hands the wheel on to its parent, as Windows does.
+        if ((m_style & WS_CHILD) && m_parent) return m_parent->SendMessage(message, wParam, lParam);
+        return 0;
     default:
         return 0;
     }
