@@ -29,9 +29,9 @@ LRESULT DeliverMessage(const MSG& msg, bool* consumed) {
     if (consumed) *consumed = false;
     if (!msg.hwnd || !IsLiveWindow(msg.hwnd)) return 0;
     MSG copy = msg;
-    // PreTranslateMessage from the target window up through its parents and
-    // owners, as the class library's message loop walks it.
-    for (CWnd* w = msg.hwnd; w; w = w->GetParent()) {
+    // PreTranslateMessage from the target window up through its parents to
+    // its top-level window: a pop-up's keys are its own, not its owner's.
+    for (CWnd* w = msg.hwnd; w; w = (w->GetStyle() & WS_CHILD) ? w->GetParent() : nullptr) {
         if (w->PreTranslateMessage(&copy)) {
             if (consumed) *consumed = true;
             return 0;

@@ -246,6 +246,11 @@ LRESULT CWnd::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         case SC_RESTORE: ShowWindow(SW_RESTORE); return 0;
         }
         return 0;
+    case WM_SYSKEYDOWN:
+        // Alt+F4 asks the window to close.
+        if (wParam == VK_F4 && !(m_style & WS_CHILD)) return SendMessage(WM_SYSCOMMAND, SC_CLOSE, 0);
+        if (wParam == VK_F4 && m_parent) return m_parent->SendMessage(message, wParam, lParam);
+        return 0;
     case WM_CLOSE:
         DestroyWindow();
         return 0;
