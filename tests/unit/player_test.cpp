@@ -11,7 +11,7 @@ namespace {
 
 const std::u16string kTitledLink = u"mms://media.example.invalid/vod/movie01.wmv#Autumn%20Rain";
 const std::u16string kUntitledLink = u"mms://media.example.invalid/vod/movie02.wmv";
-const int kStates[] = {0, 1, 2, 3, 6, 8};  // undefined, stopped, paused, playing, buffering, transitioning
+const int kStates[] = {0, 1, 2, 3, 6, 8};  // undefined, stopped, paused, playing, buffering, ended
 
 // A control call as the tests read it: "volume=55", "pause()", "URL=...".
 std::string Describe(const headless::DispatchCall& call) {
