@@ -195,6 +195,7 @@ private:
     void MoveVideoTo(GtkWidget* container);
     double Position();
     double Duration();
+    bool Settled();
 
     void Fail(const char* detail);
     void ShowError(const char* detail);
@@ -589,11 +590,19 @@ double MediaPlayer::Position() {
     if (m_target == GST_STATE_NULL) return 0;
     if (m_pendingSeek >= 0) return m_pendingSeek;
     // Until a seek lands the stream still reports where it was.
+    if (m_seeking && Settled()) m_seeking = false;
     if (m_seeking) return m_seekTarget;
     gint64 position = 0;
     if (gst_element_query_position(m_pipeline.get(), GST_FORMAT_TIME, &position) && position >= 0)
         m_lastPosition = double(position) / GST_SECOND;
     return m_lastPosition;
+}
+
+// No state change under way: a seek has landed. Bus messages cannot tell,
+// as one from before the seek may still be queued.
+bool MediaPlayer::Settled() {
+    GstState state, pending;
+    return gst_element_get_state(m_pipeline.get(), &state, &pending, 0) != GST_STATE_CHANGE_ASYNC;
 }
 
 double MediaPlayer::Duration() {
@@ -722,7 +731,6 @@ void MediaPlayer::HandleMessage(GstMessage* message) {
     case GST_MESSAGE_ASYNC_DONE:
         if (!fromPipeline || m_target == GST_STATE_NULL) break;
         m_prerolled = true;
-        m_seeking = false;
         if (m_pendingSeek >= 0) {
             double seconds = m_pendingSeek;
             m_pendingSeek = -1;
