@@ -50,6 +50,7 @@ const std::map<std::string, std::string> kPages = {
      "<html><body><a id=\"video\" href=\"mms://127.0.0.1/v/a.wmv#T\">video</a>"
      "<a id=\"blank\" href=\"/opened\" target=\"_blank\">new window</a>"
      "<a id=\"cancelled\" href=\"/cancel-me\">cancelled</a></body></html>"},
+    {"/framed", "<html><body><iframe src=\"/links\"></iframe></body></html>"},
     {"/opened", "<html><body>opened</body></html>"},
     {"/cancel-me", "<html><body>should never be served</body></html>"},
 };
@@ -183,6 +184,12 @@ public:
 
     CWnd* browser = nullptr;
 };
+
+struct GObjectUnref {
+    void operator()(gpointer object) const { g_object_unref(object); }
+};
+template <typename T>
+using GObjectPtr = std::unique_ptr<T, GObjectUnref>;
 
 std::u16string U16(const std::string& ascii) { return std::u16string(ascii.begin(), ascii.end()); }
 
@@ -358,6 +365,29 @@ TEST_F(BrowserControlTest, NewWindowOpensInTheSameView) {
     Eval("window.open('/page', 'other')");
     ASSERT_TRUE(WaitForPage("/page"));
     EXPECT_EQ(m_host.TimesRaised(U16(m_server.Url("/page"))), 1u);
+}
+
+TEST_F(BrowserControlTest, NavigationsInAFrameAreAskedAboutToo) {
+    m_host.cancelIfContains = {u"mms"};
+    Load("/framed");
+    ASSERT_TRUE(m_host.Raised(U16(m_server.Url("/links"))));
+
+    Eval("frames[0].document.getElementById('video').click()");
+    ASSERT_TRUE(WaitUntil([&] { return m_host.Raised(u"mms://127.0.0.1/v/a.wmv#T"); }, kLoadTimeoutMs));
+    Eval("frames[0].location.href = '/opened'");
+    ASSERT_TRUE(WaitUntil([&] { return Eval("frames[0].document.body.textContent") == "opened"; }, kLoadTimeoutMs));
+    EXPECT_TRUE(m_host.Raised(U16(m_server.Url("/opened"))));
+    EXPECT_EQ(Eval("location.pathname"), "/framed");
+}
+
+TEST_F(BrowserControlTest, NoContextMenu) {
+    // The default handler would show WebKit's menu; the control's own says it is handled.
+    GObjectPtr<WebKitContextMenu> menu(webkit_context_menu_new());
+    GdkEvent* event = gdk_event_new(GDK_BUTTON_PRESS);
+    gboolean handled = FALSE;
+    g_signal_emit_by_name(View(), "context-menu", menu.get(), event, nullptr, &handled);
+    gdk_event_free(event);
+    EXPECT_TRUE(handled);
 }
 
 TEST_F(BrowserControlTest, NoDocumentBeforeAnyPage) {
