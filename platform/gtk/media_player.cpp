@@ -93,9 +93,12 @@ std::string Clock(double seconds) {
     return text;
 }
 
-gboolean PaintBlack(GtkWidget*, cairo_t* cr, gpointer) {
+// Fills the widget's own rectangle only: the context GTK gives a widget
+// without a window of its own may reach over its siblings, video included.
+gboolean PaintBlack(GtkWidget* widget, cairo_t* cr, gpointer) {
     cairo_set_source_rgb(cr, 0, 0, 0);
-    cairo_paint(cr);
+    cairo_rectangle(cr, 0, 0, gtk_widget_get_allocated_width(widget), gtk_widget_get_allocated_height(widget));
+    cairo_fill(cr);
     return FALSE;  // the children draw over it
 }
 
@@ -200,6 +203,7 @@ private:
     void Fail(const char* detail);
     void ShowError(const char* detail);
     void HideError();
+    void HidePicture();
     void ResetMedia();
     void UpdateTransport();
     void HandleMessage(GstMessage* message);
@@ -248,6 +252,7 @@ private:
     int32_t m_state = kUndefined;
     GstState m_target = GST_STATE_NULL;
     bool m_failed = false;
+    bool m_failureExplained = false;
     bool m_prerolled = false;
     bool m_live = false;
     bool m_buffering = false;
@@ -489,7 +494,7 @@ HRESULT MediaPlayer::InvokePart(Part part, DISPID dispid, WORD flags, DISPPARAMS
 }
 
 void MediaPlayer::ResetMedia() {
-    m_failed = m_prerolled = m_live = m_buffering = m_seeking = false;
+    m_failed = m_failureExplained = m_prerolled = m_live = m_buffering = m_seeking = false;
     m_pendingSeek = -1;
     m_lastPosition = m_duration = 0;
     HideError();
@@ -512,6 +517,7 @@ void MediaPlayer::Open(const std::u16string& url) {
 
 // Starts the open media from the top towards target.
 void MediaPlayer::Restart(GstState target) {
+    if (m_sinkWidget) gtk_widget_show(m_sinkWidget.get());
     m_target = target;
     m_state = kTransitioning;
     GstStateChangeReturn ret = gst_element_set_state(m_pipeline.get(), target);
@@ -531,6 +537,7 @@ void MediaPlayer::Stop(int32_t state) {
     m_target = GST_STATE_NULL;
     m_state = state;
     ResetMedia();
+    HidePicture();
     SetFullScreen(false);
     UpdateTransport();
 }
@@ -675,7 +682,9 @@ void MediaPlayer::Fail(const char* detail) {
     m_target = GST_STATE_NULL;
     m_state = kReady;
     m_failed = true;
+    m_failureExplained = detail && *detail;
     m_buffering = m_seeking = false;
+    HidePicture();
     SetFullScreen(false);
     ShowError(detail);
     UpdateTransport();
@@ -694,6 +703,11 @@ void MediaPlayer::HideError() {
     if (!m_errorLabel) return;
     gtk_widget_hide(m_errorLabel);
     gtk_label_set_text(GTK_LABEL(m_errorLabel), "");
+}
+
+// The sink keeps its last frame; without media the area is plain black.
+void MediaPlayer::HidePicture() {
+    if (m_sinkWidget) gtk_widget_hide(m_sinkWidget.get());
 }
 
 void MediaPlayer::UpdateTransport() {
@@ -751,8 +765,9 @@ void MediaPlayer::HandleError(GstMessage* message) {
     gst_message_parse_error(message, &raw, &debug);
     ErrorPtr error(raw);
     GText debugText(debug);
-    // Old news from media already stopped, unless it explains a failure.
-    if (m_target == GST_STATE_NULL && !m_failed) return;
+    // Old news from media already stopped, unless it explains a failure; the
+    // first reason is the telling one.
+    if (m_target == GST_STATE_NULL && (!m_failed || m_failureExplained)) return;
 
     bool fromAudio = m_audioSink && (GST_MESSAGE_SRC(message) == GST_OBJECT(m_audioSink.get()) ||
                                      gst_object_has_as_ancestor(GST_MESSAGE_SRC(message), GST_OBJECT(m_audioSink.get())));

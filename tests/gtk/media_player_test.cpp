@@ -183,6 +183,30 @@ GtkWidget* FullScreenWindow() {
     return found;
 }
 
+// The share of points along the middle of a widget's upper third, as the
+// screen shows them, that are not black: the test pattern's bars are lit.
+double LitShare(GtkWidget* widget) {
+    GdkWindow* window = widget ? gtk_widget_get_window(widget) : nullptr;
+    if (!window || !gtk_widget_get_mapped(widget)) return 0;
+    GtkAllocation a;
+    gtk_widget_get_allocation(widget, &a);
+    if (gtk_widget_get_has_window(widget)) a.x = a.y = 0;
+    int x = 0, y = 0;
+    gdk_window_get_origin(window, &x, &y);
+    GdkPixbuf* row = gdk_pixbuf_get_from_window(gdk_get_default_root_window(), x + a.x, y + a.y + a.height / 3,
+                                                a.width, 1);
+    if (!row) return 0;
+    const guchar* pixels = gdk_pixbuf_get_pixels(row);
+    const int step = gdk_pixbuf_get_n_channels(row);
+    int lit = 0, points = 0;
+    for (int i = a.width / 8; i < a.width * 7 / 8; i += 8, ++points) {
+        const guchar* p = pixels + i * step;
+        if (p[0] + p[1] + p[2] > 120) ++lit;
+    }
+    g_object_unref(row);
+    return points ? double(lit) / points : 0;
+}
+
 std::string LabelText(GtkWidget* label) { return label ? gtk_label_get_text(GTK_LABEL(label)) : ""; }
 
 class MediaPlayerTest : public ::testing::Test {
@@ -287,6 +311,14 @@ TEST_F(MediaPlayerTest, PlaysPausesAndResumesAFile) {
     ASSERT_EQ(Call(controls.get(), kPlay), S_OK);
     ASSERT_TRUE(WaitState(kPlaying));
     EXPECT_TRUE(WaitUntil([&] { return Position() > paused + 0.3; }, kTimeoutMs));
+}
+
+TEST_F(MediaPlayerTest, ShowsThePictureInTheControlAndBlackWithoutMedia) {
+    Open(FileUrl("sample-smpte.wmv"));
+    ASSERT_TRUE(WaitState(kPlaying));
+    EXPECT_TRUE(WaitUntil([&] { return LitShare(Root()) > 0.8; }, kTimeoutMs)) << LitShare(Root());
+    ASSERT_EQ(Call(m_control.get(), kClose), S_OK);
+    EXPECT_TRUE(WaitUntil([&] { return LitShare(Root()) == 0; }, kTimeoutMs)) << LitShare(Root());
 }
 
 TEST_F(MediaPlayerTest, KnowsTheClipLengthAndShowsItInTheTransportBar) {
@@ -403,7 +435,8 @@ TEST_F(MediaPlayerTest, PlaysOverHttpAndSeeksWithByteRanges) {
 }
 
 TEST_F(MediaPlayerTest, FullScreenCoversTheMonitorKeepsPlayingAndPassesInputOn) {
-    PlayClip();
+    Open(FileUrl("sample-smpte.wmv"));
+    ASSERT_TRUE(WaitState(kPlaying));
     GtkWidget* root = Root();
     ASSERT_EQ(FindVideo(FullScreenWindow()), nullptr);
     ASSERT_TRUE(FindVideo(root));
@@ -428,6 +461,7 @@ TEST_F(MediaPlayerTest, FullScreenCoversTheMonitorKeepsPlayingAndPassesInputOn) 
     };
     EXPECT_TRUE(WaitUntil(covers, kTimeoutMs));
     EXPECT_TRUE(FindVideo(window));
+    EXPECT_TRUE(WaitUntil([&] { return LitShare(window) > 0.8; }, kTimeoutMs)) << LitShare(window);
     EXPECT_EQ(FindVideo(root), nullptr);
     const double before = Position();
     EXPECT_TRUE(WaitUntil([&] { return Position() > before + 0.3; }, kTimeoutMs));
