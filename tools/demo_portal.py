@@ -14,6 +14,10 @@ Serves on 127.0.0.1 only:
 Each event is a dict with "kind" ("authsvl", "report", "loaded", "video");
 --log FILE gets the same events, one JSON object a line.
 
+The page's layout is fixed, so a test can click a video like a viewer: the
+videos come first, one 600x100 pixel link each, the first at x 40-640,
+y 160-260 of the page.
+
 With --port 0 the system picks a free port. The first line printed is
 "listening on 127.0.0.1:<port>".
 """
@@ -149,10 +153,15 @@ PAGE = """<!DOCTYPE html>
 <meta charset="utf-8">
 <title>Nilo-VOD 데모 포털 / demo portal</title>
 <style>
-body {{ font-family: sans-serif; margin: 2em; }}
-table {{ border-collapse: collapse; }}
+body {{ font-family: sans-serif; margin: 0; }}
+h1 {{ margin: 0; padding: 0 40px; height: 100px; line-height: 100px; font-size: 28px; }}
+h2 {{ margin: 0; padding: 0 40px; height: 60px; line-height: 60px; font-size: 20px; }}
+#videos {{ list-style: none; margin: 0; padding: 0 40px; }}
+#videos a {{ display: block; box-sizing: border-box; width: 600px; height: 100px; line-height: 100px;
+             padding: 0 20px; border: 1px solid #99b; background: #eef; font-size: 22px; }}
+table {{ border-collapse: collapse; margin: 0 40px; }}
 td, th {{ border: 1px solid #999; padding: 0.2em 0.6em; text-align: left; }}
-li {{ margin: 0.3em 0; }}
+#reports {{ margin: 0; padding: 0 40px 0 60px; }}
 </style>
 <script>
 // Called by the kiosk when the viewer closes the player. The report goes to
@@ -175,15 +184,15 @@ window.addEventListener('load', function () {{
 </head>
 <body>
 <h1>도서관 영상 포털 / Library video portal</h1>
+<h2>영상 목록 / Videos</h2>
+<ul id="videos">
+{videos}
+</ul>
 <h2>좌석 정보 / Seat identity</h2>
 <table id="identity">
 <tr><th>이름 / name</th><th>값 / value</th></tr>
 {identity}
 </table>
-<h2>영상 목록 / Videos</h2>
-<ul id="videos">
-{videos}
-</ul>
 <h2>시청 기록 / Viewing reports</h2>
 <ul id="reports"></ul>
 </body>
