@@ -4,7 +4,7 @@
 # already present are left alone, so a second run is quick.
 set -euo pipefail
 
-packages=(g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 xvfb xauth xdotool zip python3 cmake make)
+packages=(g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine wine32:i386 wine64 xvfb xauth xdotool zip python3 cmake make)
 
 sudo=""
 [ "$(id -u)" -ne 0 ] && sudo="sudo"

@@ -39,7 +39,8 @@ constexpr unsigned short VARIANT_NOVALUEPROP = 1;
 struct IUnknown;
 struct IDispatch;
 
-// VARIANT: a type tag, three reserved words and an 8-byte value (16 bytes).
+// VARIANT: a type tag, three reserved words and a value as large as the
+// record form, two pointers: 16 bytes in a 32-bit process, 24 in a 64-bit one.
 struct VARIANT {
     VARTYPE vt;
     WORD wReserved1, wReserved2, wReserved3;
@@ -58,9 +59,13 @@ struct VARIANT {
         VARIANT_BOOL* pboolVal;
         VARIANT* pvarVal;
         void* byref;
+        struct {
+            void* pvRecord;
+            void* pRecInfo;
+        } record;
     };
 };
-static_assert(sizeof(VARIANT) == 16, "VARIANT is 16 bytes");
+static_assert(sizeof(VARIANT) == (sizeof(void*) == 4 ? 16 : 24), "VARIANT size");
 
 struct DISPPARAMS {
     VARIANT* rgvarg;

@@ -8,21 +8,29 @@
 #include <iphlpapi.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 namespace nilo {
 
 std::u16string DefaultSystemMessage(DWORD code);
 
-// Our adapter record is laid out as the IP Helper DLL writes it for a 32-bit
-// process (MinGW's own declaration has a 32-bit time_t and is shorter), so
-// the list query writes straight into the caller's buffer and its Next
-// pointers stay valid.
+// Our adapter record is laid out as the IP Helper DLL writes it (MinGW's
+// own 32-bit declaration has a 32-bit time_t and is shorter), so the list
+// query writes straight into the caller's buffer and its Next pointers stay
+// valid.
+#if UINTPTR_MAX == 0xFFFFFFFFu
 static_assert(offsetof(IP_ADAPTER_INFO, AddressLength) == 400, "AddressLength");
 static_assert(offsetof(IP_ADAPTER_INFO, Address) == 404, "Address");
 static_assert(offsetof(IP_ADAPTER_INFO, IpAddressList) == 428, "IpAddressList");
 static_assert(offsetof(IP_ADAPTER_INFO, LeaseObtained) == 632, "LeaseObtained");
 static_assert(sizeof(IP_ADDR_STRING) == 40, "address record");
+#else
+static_assert(sizeof(IP_ADAPTER_INFO) == sizeof(::IP_ADAPTER_INFO), "adapter record");
+static_assert(offsetof(IP_ADAPTER_INFO, Address) == offsetof(::IP_ADAPTER_INFO, Address), "Address");
+static_assert(offsetof(IP_ADAPTER_INFO, IpAddressList) == offsetof(::IP_ADAPTER_INFO, IpAddressList), "IpAddressList");
+static_assert(offsetof(IP_ADAPTER_INFO, LeaseExpires) == offsetof(::IP_ADAPTER_INFO, LeaseExpires), "LeaseExpires");
+#endif
 
 std::u16string GetModuleFileName(size_t capacity) {
     if (capacity == 0) return {};
