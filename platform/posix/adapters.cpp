@@ -30,11 +30,11 @@ std::vector<AdapterSpec> ListAdapters() {
         const std::string name = a->ifa_name;
         if (a->ifa_addr->sa_family == AF_PACKET) {
             const auto* ll = reinterpret_cast<const sockaddr_ll*>(a->ifa_addr);
-            AdapterSpec& spec = byName[name];
-            spec.name = name;
+            AdapterSpec& adapter = byName[name];
+            adapter.name = name;
             const size_t length = std::min<size_t>(ll->sll_halen, MAX_ADAPTER_ADDRESS_LENGTH);
-            spec.address.assign(ll->sll_addr, ll->sll_addr + length);
-            spec.index = ll->sll_ifindex > 0 ? DWORD(ll->sll_ifindex) : DWORD(::if_nametoindex(name.c_str()));
+            adapter.address.assign(ll->sll_addr, ll->sll_addr + length);
+            adapter.index = ll->sll_ifindex > 0 ? DWORD(ll->sll_ifindex) : DWORD(::if_nametoindex(name.c_str()));
         } else if (a->ifa_addr->sa_family == AF_INET && !firstIp.count(name)) {
             char text[INET_ADDRSTRLEN] = {};
             const auto* in = reinterpret_cast<const sockaddr_in*>(a->ifa_addr);

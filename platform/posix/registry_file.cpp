@@ -415,7 +415,8 @@ const RegistryValue* RegistryFile::Find(const std::u16string& keyPath, const std
 
 bool RegistryFile::CreateKey(const std::u16string& keyPath) {
     const std::u16string path = TrimKeyPath(keyPath);
-    if (path.empty() || !Carriable(path)) return false;
+    // "[-Key]" is how the file says a key was deleted.
+    if (path.empty() || path[0] == u'-' || !Carriable(path)) return false;
     if (m_keyIndex.emplace(FoldCase(path), m_keys.size()).second) {
         m_keys.push_back(RegistryKey{path, {}});
         m_valueIndex.emplace_back();

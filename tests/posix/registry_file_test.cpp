@@ -333,6 +333,7 @@ TEST_F(RegistryFileTest, RefusesNamesTheFileCannotCarry) {
     EXPECT_FALSE(file.Set(u"HKEY_CURRENT_USER\\a\rb", u"x", REG_DWORD, Dword(1)));
     EXPECT_FALSE(file.Set(kKey, std::u16string(u"nul\0", 4), REG_DWORD, Dword(1)));
     EXPECT_FALSE(file.CreateKey(u""));
+    EXPECT_FALSE(file.CreateKey(u"-HKEY_CURRENT_USER\\Software"));
     EXPECT_TRUE(file.Keys().empty());
 }
 
