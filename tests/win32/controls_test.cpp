@@ -162,19 +162,21 @@ TEST(PortableQuitMessageEndsTheLoop) {
     nilo::ResetMessageQueue();
 }
 
+bool g_enterPosted = false;
+void CALLBACK PressEnterInAboutBox(HWND, UINT, UINT_PTR, DWORD) {
+    HWND about = ::FindWindowW(nullptr, L"About MORAVEL_PLAYER");
+    if (about && !g_enterPosted) g_enterPosted = ::PostMessageW(about, WM_KEYDOWN, VK_RETURN, 0);
+}
+
 TEST(DialogFromTemplateEndsWithItsDefaultButton) {
     // Enter in the About box is its OK command, through the dialog manager's
     // pre-translation; the key is posted to the box's real window.
-    static bool posted = false;
-    posted = false;
-    const UINT_PTR timer = ::SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR, DWORD) {
-        HWND about = ::FindWindowW(nullptr, L"About MORAVEL_PLAYER");
-        if (about && !posted) posted = ::PostMessageW(about, WM_KEYDOWN, VK_RETURN, 0);
-    });
+    g_enterPosted = false;
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 50, PressEnterInAboutBox);
     nilo::CAboutDlg about;
     const intptr_t result = about.DoModal();
     ::KillTimer(nullptr, timer);
-    CHECK(posted);
+    CHECK(g_enterPosted);
     CHECK_EQ(result, intptr_t(IDOK));
 }
 

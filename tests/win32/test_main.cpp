@@ -41,10 +41,37 @@ int HoldFile(const wchar_t* path, const wchar_t* ready, const wchar_t* release) 
     return 0;
 }
 
+// For the end-to-end script: the state of the first top-level window whose
+// title starts with prefix, as Windows sees it ("normal", "iconic", "hidden"
+// or "absent"), since an X server without a window manager cannot tell.
+struct WindowSearch {
+    std::wstring prefix;
+    HWND found = nullptr;
+};
+BOOL CALLBACK MatchTitle(HWND hwnd, LPARAM param) {
+    auto* search = reinterpret_cast<WindowSearch*>(param);
+    wchar_t title[512] = {};
+    ::GetWindowTextW(hwnd, title, 512);
+    if (std::wcsncmp(title, search->prefix.c_str(), search->prefix.size()) != 0) return TRUE;
+    search->found = hwnd;
+    return FALSE;
+}
+int PrintWindowState(const wchar_t* prefix) {
+    WindowSearch search{prefix};
+    ::EnumWindows(MatchTitle, reinterpret_cast<LPARAM>(&search));
+    const char* state = !search.found ? "absent"
+                        : ::IsIconic(search.found) ? "iconic"
+                        : ::IsWindowVisible(search.found) ? "normal"
+                                                          : "hidden";
+    std::printf("%s\n", state);
+    return 0;
+}
+
 }  // namespace wintest
 
 int wmain(int argc, wchar_t** argv) {
     if (argc == 5 && std::wcscmp(argv[1], L"--hold") == 0) return wintest::HoldFile(argv[2], argv[3], argv[4]);
+    if (argc == 3 && std::wcscmp(argv[1], L"--window-state") == 0) return wintest::PrintWindowState(argv[2]);
     std::setvbuf(stdout, nullptr, _IONBF, 0);
     int passed = 0, failed = 0;
     for (const wintest::Test& test : wintest::Registry()) {
