@@ -552,7 +552,10 @@ void MediaPlayer::Play() {
     }
     m_target = GST_STATE_PLAYING;
     if (m_state == kMediaEnded) Seek(0);
-    if (m_buffering && !m_live) return;  // resumes when the buffer is full
+    if (m_buffering && !m_live) {
+        m_state = kBuffering;
+        return;  // resumes when the buffer is full
+    }
     gst_element_set_state(m_pipeline.get(), GST_STATE_PLAYING);
 }
 
