@@ -6,6 +6,7 @@
 #include "platform/backend.h"
 #include "player/wmp_player.h"
 #include "portal/web_browser.h"
+#include "res/resource.h"
 #include "test_runner.h"
 
 #include "platform/win32/win32_backend.h"
@@ -34,6 +35,8 @@ public:
     nilo::LRESULT WindowProc(nilo::UINT message, nilo::WPARAM wParam, nilo::LPARAM lParam) override {
         if (message == WM_TIMER) timers.push_back(wParam);
         if (message == WM_APP + 5) posted.push_back(wParam);
+        if (message == WM_COMMAND || message == WM_SETCURSOR || message == WM_SYSCOMMAND)
+            notes.push_back(nilo::MSG{this, message, wParam, lParam});
         if (onMessage) onMessage(message, wParam);
         return CWnd::WindowProc(message, wParam, lParam);
     }
@@ -50,7 +53,7 @@ public:
     }
     HWND Handle() const { return w32::Peer::Of(*this)->Handle(); }
 
-    std::vector<nilo::MSG> keys;
+    std::vector<nilo::MSG> keys, notes;
     std::vector<nilo::WPARAM> timers, posted;
     std::vector<std::u16string> navigations;
     std::vector<nilo::UINT> eventControls;
@@ -178,6 +181,64 @@ TEST(DialogFromTemplateEndsWithItsDefaultButton) {
     ::KillTimer(nullptr, timer);
     CHECK(g_enterPosted);
     CHECK_EQ(result, intptr_t(IDOK));
+}
+
+// Notifications from real child windows reach the parent's message map with
+// our CWnd in place of the window handle; the bitmap button draws its
+// picture; the program's system-menu items reach the real menu.
+TEST(ChildWindowsAndSystemMenuSpeakThroughTheMessageMap) {
+    HostWindow host;
+    nilo::CBitmapButton button;
+    REQUIRE(button.CreateWindowOfKind(nilo::WindowKind::BitmapButton, WS_CHILD | WS_VISIBLE | BS_OWNERDRAW,
+                                      nilo::RECT{20, 20, 60, 60}, &host, 1, u"x"));
+    REQUIRE(button.LoadBitmaps(IDB_CLOSE, IDB_CLOSE_SEL, IDB_CLOSE, IDB_CLOSE));
+    button.SizeToContent();
+    HWND hwnd = w32::Peer::Of(button)->Handle();
+    RECT r{};
+    ::GetClientRect(hwnd, &r);
+    CHECK(r.right == 16 && r.bottom == 16);
+
+    ::SendMessageW(hwnd, BM_CLICK, 0, 0);
+    ::SendMessageW(host.Handle(), WM_SETCURSOR, reinterpret_cast<WPARAM>(hwnd), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+    REQUIRE(host.notes.size() >= 2);
+    CHECK(host.notes[0].message == WM_COMMAND && host.notes[0].wParam == MAKEWPARAM(1, BN_CLICKED) &&
+          host.notes[0].lParam == reinterpret_cast<nilo::LPARAM>(&button));
+    CHECK(host.notes.back().message == WM_SETCURSOR && host.notes.back().wParam == reinterpret_cast<nilo::WPARAM>(&button));
+
+    // The button shows its normal picture: compare a pixel with the bitmap's.
+    ::RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    HBITMAP bmp = ::LoadBitmapW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDB_CLOSE));
+    REQUIRE(bmp != nullptr);
+    HDC screen = ::GetDC(hwnd);
+    HDC mem = ::CreateCompatibleDC(screen);
+    HGDIOBJ old = ::SelectObject(mem, bmp);
+    int same = 0;
+    for (int i = 0; i < 16; ++i) same += ::GetPixel(screen, i, i) == ::GetPixel(mem, i, i);
+    ::SelectObject(mem, old);
+    ::DeleteDC(mem);
+    ::DeleteObject(bmp);
+    ::ReleaseDC(hwnd, screen);
+    CHECK_EQ(same, 16);
+
+    HostWindow framed;
+    framed.DestroyWindow();
+    REQUIRE(framed.CreateWindowOfKind(nilo::WindowKind::Dialog, WS_POPUP | WS_CAPTION | WS_SYSMENU,
+                                      nilo::RECT{0, 0, 200, 100}, nullptr, 0, u"framed"));
+    nilo::CMenu* menu = framed.GetSystemMenu(FALSE);
+    REQUIRE(menu != nullptr);
+    menu->AppendMenu(MF_SEPARATOR);
+    menu->AppendMenu(MF_STRING, IDM_ABOUTBOX, u"&About MORAVEL_PLAYER...");
+    HMENU real = ::GetSystemMenu(framed.Handle(), FALSE);
+    ::SendMessageW(framed.Handle(), WM_INITMENU, reinterpret_cast<WPARAM>(real), 0);
+    const int count = ::GetMenuItemCount(real);
+    wchar_t text[64] = {};
+    ::GetMenuStringW(real, IDM_ABOUTBOX, text, 64, MF_BYCOMMAND);
+    CHECK(count >= 2 && ::GetMenuItemID(real, count - 1) == IDM_ABOUTBOX);
+    CHECK(std::wstring(text) == L"&About MORAVEL_PLAYER...");
+    ::SendMessageW(framed.Handle(), WM_INITMENU, reinterpret_cast<WPARAM>(real), 0);
+    CHECK_EQ(::GetMenuItemCount(real), count);  // added once
+    ::SendMessageW(framed.Handle(), WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+    CHECK(!framed.notes.empty() && framed.notes.back().message == WM_SYSCOMMAND && framed.notes.back().wParam == IDM_ABOUTBOX);
 }
 
 TEST(BrowserRaisesBeforeNavigate2AndHonoursCancel) {
