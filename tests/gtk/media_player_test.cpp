@@ -63,7 +63,6 @@ public:
     }
 
     std::string Url(const std::string& name) const { return "http://127.0.0.1:" + std::to_string(m_port) + "/" + name; }
-    int RangeRequests() const { return m_ranges; }
 
 private:
     void AcceptLoop() {
@@ -113,7 +112,6 @@ private:
             if (range == std::string::npos) range = request.find("range: bytes=");
             if (range != std::string::npos) {
                 from = std::min<size_t>(std::strtoull(request.c_str() + range + 13, nullptr, 10), body.size());
-                ++m_ranges;
                 head = "HTTP/1.1 206 Partial Content\r\nContent-Range: bytes " + std::to_string(from) + "-" +
                        std::to_string(body.size() - 1) + "/" + std::to_string(body.size()) + "\r\n";
             } else {
@@ -132,7 +130,6 @@ private:
     int m_listener = -1;
     int m_port = 0;
     std::atomic<bool> m_stopping{false};
-    std::atomic<int> m_ranges{0};
     std::thread m_acceptor;
     std::vector<std::thread> m_connections;  // touched by the acceptor only, joined after it
 };
@@ -332,23 +329,28 @@ TEST_F(MediaPlayerTest, KnowsTheClipLengthAndShowsItInTheTransportBar) {
 }
 
 TEST_F(MediaPlayerTest, SeeksWhereAskedAndPlaysOnFromThere) {
-    PlayClip();
-    auto controls = Sub(kControls);
-    ASSERT_TRUE(WaitUntil([&] { return Position() >= 2.5; }, kTimeoutMs));
-    ASSERT_EQ(Call(controls.get(), kPause), S_OK);
-    ASSERT_TRUE(WaitState(kPaused));
+    const std::string sources[] = {Clip(), s_server->Url("sample-ball.wmv")};
+    for (const auto& source : sources) {
+        SCOPED_TRACE(source);
+        Open(source);
+        ASSERT_TRUE(WaitState(kPlaying)) << "state " << State();
+        auto controls = Sub(kControls);
+        ASSERT_TRUE(WaitUntil([&] { return Position() >= 2.5; }, kTimeoutMs));
+        ASSERT_EQ(Call(controls.get(), kPause), S_OK);
+        ASSERT_TRUE(WaitState(kPaused));
 
-    ASSERT_EQ(Put(controls.get(), kCurrentPosition, Variant::R8(0.5)), S_OK);
-    EXPECT_NEAR(Position(), 0.5, 0.2);
-    ASSERT_EQ(Call(controls.get(), kPlay), S_OK);
-    // Had the seek not happened, playback would go on from past 2.5.
-    ASSERT_TRUE(WaitUntil([&] { return Position() >= 1.0; }, kTimeoutMs));
-    EXPECT_LT(Position(), 2.4);
-    EXPECT_EQ(State(), kPlaying);
+        ASSERT_EQ(Put(controls.get(), kCurrentPosition, Variant::R8(0.5)), S_OK);
+        EXPECT_NEAR(Position(), 0.5, 0.2);
+        // A position before the start means the start.
+        ASSERT_EQ(Put(controls.get(), kCurrentPosition, Variant::R8(-5)), S_OK);
+        EXPECT_NEAR(Position(), 0.0, 0.2);
 
-    // A position before the start means the start.
-    ASSERT_EQ(Put(controls.get(), kCurrentPosition, Variant::R8(-5)), S_OK);
-    EXPECT_NEAR(Position(), 0.0, 0.2);
+        ASSERT_EQ(Call(controls.get(), kPlay), S_OK);
+        // Had the seeks not happened, playback would go on from past 2.5.
+        ASSERT_TRUE(WaitUntil([&] { return Position() >= 0.2; }, kTimeoutMs));
+        EXPECT_LT(Position(), 2.4);
+        EXPECT_TRUE(WaitState(kPlaying));
+    }
 }
 
 TEST_F(MediaPlayerTest, EndsAndPlaysAgainFromTheStart) {
@@ -424,13 +426,11 @@ TEST_F(MediaPlayerTest, UnplayableAddressesShowTheReasonAndEndReady) {
     EXPECT_FALSE(gtk_widget_get_visible(error));
 }
 
-TEST_F(MediaPlayerTest, PlaysOverHttpAndSeeksWithByteRanges) {
+TEST_F(MediaPlayerTest, PlaysOverHttpToTheEnd) {
     Open(s_server->Url("sample-smpte.wmv"));
     ASSERT_TRUE(WaitState(kPlaying)) << "state " << State();
     ASSERT_TRUE(WaitUntil([&] { return Duration() > 0; }, kTimeoutMs));
     EXPECT_NEAR(Duration(), kClipSeconds, 0.3);
-    ASSERT_EQ(Put(Sub(kControls).get(), kCurrentPosition, Variant::R8(3.0)), S_OK);
-    EXPECT_NEAR(Position(), 3.0, 0.2);
     EXPECT_TRUE(WaitState(kMediaEnded)) << "state " << State();
 }
 
