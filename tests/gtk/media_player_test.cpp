@@ -180,28 +180,40 @@ GtkWidget* FullScreenWindow() {
     return found;
 }
 
-// The share of points along the middle of a widget's upper third, as the
-// screen shows them, that are not black: the test pattern's bars are lit.
-double LitShare(GtkWidget* widget) {
+// A row of a widget as the screen shows it, one pixel high, from its left
+// edge; null when the widget is not on the screen.
+GdkPixbuf* ScreenRow(GtkWidget* widget, int y) {
     GdkWindow* window = widget ? gtk_widget_get_window(widget) : nullptr;
-    if (!window || !gtk_widget_get_mapped(widget)) return 0;
+    if (!window || !gtk_widget_get_mapped(widget)) return nullptr;
     GtkAllocation a;
     gtk_widget_get_allocation(widget, &a);
     if (gtk_widget_get_has_window(widget)) a.x = a.y = 0;
-    int x = 0, y = 0;
-    gdk_window_get_origin(window, &x, &y);
-    GdkPixbuf* row = gdk_pixbuf_get_from_window(gdk_get_default_root_window(), x + a.x, y + a.y + a.height / 3,
-                                                a.width, 1);
+    int x = 0, top = 0;
+    gdk_window_get_origin(window, &x, &top);
+    return gdk_pixbuf_get_from_window(gdk_get_default_root_window(), x + a.x, top + a.y + y, a.width, 1);
+}
+
+bool Lit(const guchar* pixel) { return pixel[0] + pixel[1] + pixel[2] > 120; }
+
+// The share of points across the middle of a widget's upper third that are
+// not black: the test pattern's bars are lit.
+double LitShare(GtkWidget* widget) {
+    GdkPixbuf* row = ScreenRow(widget, gtk_widget_get_allocated_height(widget) / 3);
     if (!row) return 0;
-    const guchar* pixels = gdk_pixbuf_get_pixels(row);
-    const int step = gdk_pixbuf_get_n_channels(row);
+    const int width = gdk_pixbuf_get_width(row), step = gdk_pixbuf_get_n_channels(row);
     int lit = 0, points = 0;
-    for (int i = a.width / 8; i < a.width * 7 / 8; i += 8, ++points) {
-        const guchar* p = pixels + i * step;
-        if (p[0] + p[1] + p[2] > 120) ++lit;
-    }
+    for (int i = width / 8; i < width * 7 / 8; i += 8, ++points) lit += Lit(gdk_pixbuf_get_pixels(row) + i * step);
     g_object_unref(row);
     return points ? double(lit) / points : 0;
+}
+
+// Whether the picture reaches the widget's left edge, in its upper third.
+bool LitAtLeftEdge(GtkWidget* widget) {
+    GdkPixbuf* row = ScreenRow(widget, gtk_widget_get_allocated_height(widget) / 3);
+    if (!row) return false;
+    bool lit = Lit(gdk_pixbuf_get_pixels(row) + 3 * gdk_pixbuf_get_n_channels(row));
+    g_object_unref(row);
+    return lit;
 }
 
 std::string LabelText(GtkWidget* label) { return label ? gtk_label_get_text(GTK_LABEL(label)) : ""; }
@@ -314,6 +326,12 @@ TEST_F(MediaPlayerTest, ShowsThePictureInTheControlAndBlackWithoutMedia) {
     Open(FileUrl("sample-smpte.wmv"));
     ASSERT_TRUE(WaitState(kPlaying));
     EXPECT_TRUE(WaitUntil([&] { return LitShare(Root()) > 0.8; }, kTimeoutMs)) << LitShare(Root());
+    // The control is wider than the clip: kept in shape, it has black bars
+    // at the sides; stretched, it fills the width.
+    for (bool stretch : {true, false, true}) {
+        ASSERT_EQ(Put(m_control.get(), kStretchToFit, Variant::Bool(stretch)), S_OK);
+        EXPECT_TRUE(WaitUntil([&] { return LitAtLeftEdge(Root()) == stretch; }, kTimeoutMs)) << stretch;
+    }
     ASSERT_EQ(Call(m_control.get(), kClose), S_OK);
     EXPECT_TRUE(WaitUntil([&] { return LitShare(Root()) == 0; }, kTimeoutMs)) << LitShare(Root());
 }
