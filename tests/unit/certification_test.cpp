@@ -202,7 +202,7 @@ TEST_F(RegistryIdentityTest, FailuresLeaveWhatWasNotRead) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        headless::Reset();
+        ResetSeat();
         if (c.key) headless::CreateRegistryKey(HKEY_CURRENT_USER, kClient);
         if (c.pcName)
             headless::SetRegistryString(HKEY_CURRENT_USER, kClient, u"PCName",
@@ -255,7 +255,7 @@ TEST_F(RegistryIdentityTest, LogLinesOfEachPath) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        headless::Reset();
+        ResetSeat();
         fs::remove(File("VOD.log"));
         headless::SetOsVersion(c.major, c.minor);
         headless::SetProcessorArchitecture(c.arch);

@@ -15,8 +15,7 @@ protected:
     // A fresh machine with this config.ini and screen, and the kiosk started.
     void StartWith(const std::string& config, int width = 1920, int height = 1080) {
         kiosk.reset();
-        headless::Reset();
-        headless::SetModuleFileName(WindowsPath(TestFolder() / "Nilo-VOD.exe"));
+        ResetSeat();
         headless::SetScreenSize(width, height);
         fs::remove(File("VOD.log"));
         WriteConfig("[CONFIG]\n" + config);

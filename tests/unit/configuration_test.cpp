@@ -140,8 +140,7 @@ TEST_F(ConfigurationTest, RecertifyTimerIsArmedOnlyForTheTwoSources) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.config);
-        headless::Reset();
-        headless::SetModuleFileName(WindowsPath(TestFolder() / "Nilo-VOD.exe"));
+        ResetSeat();
         WriteConfig(std::string("[CONFIG]\n") + c.config + "\ncertify_file_path=" + U8(WindowsPath(CertifyFile())) + "\n");
         CMORAVEL_PLAYERDlg& dlg = StartKiosk();
         EXPECT_EQ(headless::TimerPeriod(dlg, TIMER_RECERTIFY), c.period);

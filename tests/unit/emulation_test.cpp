@@ -65,7 +65,7 @@ TEST_F(EmulationTest, NumberIsTheMajorVersionTimesThousand) {
         SCOPED_TRACE("version \"" + U8(c.version) + "\"");
         EXPECT_EQ(BrowserEmulationNumber(c.version), c.number);
 
-        headless::Reset();
+        ResetSeat();
         headless::CreateRegistryKey(HKEY_CURRENT_USER, kEmulationKey);
         ApplyBrowserEmulation(u"Nilo-VOD.exe", c.version);
         EXPECT_EQ(Written(u"Nilo-VOD.exe"), c.number);
@@ -89,7 +89,7 @@ TEST_F(EmulationTest, VersionComesFromSvcVersionThenVersion) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.situation);
-        headless::Reset();
+        ResetSeat();
         headless::CreateRegistryKey(HKEY_LOCAL_MACHINE, kIEKey);
         headless::CreateRegistryKey(HKEY_CURRENT_USER, kEmulationKey);
         if (c.svcVersion) headless::SetRegistryString(HKEY_LOCAL_MACHINE, kIEKey, u"svcVersion", *c.svcVersion);
@@ -121,7 +121,7 @@ TEST_F(EmulationTest, VersionTextEndsAtItsFirstTerminatorOrItsEnd) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.situation);
-        headless::Reset();
+        ResetSeat();
         headless::SetRegistryValue(HKEY_LOCAL_MACHINE, kIEKey, u"svcVersion", REG_SZ, c.bytes);
         EXPECT_EQ(ReadIEVersionValue(u"svcVersion"), c.read);
     }
@@ -168,7 +168,7 @@ TEST_F(EmulationTest, SixtyFourBitWindowsNamesTheSixtyFourBitViewOnBothKeys) {
     for (const auto& c : cases) {
         SCOPED_TRACE("version " + std::to_string(c.major) + "." + std::to_string(c.minor) + ", architecture " +
                      std::to_string(c.architecture) + (c.nativeInfo ? "" : ", no native system info"));
-        headless::Reset();
+        ResetSeat();
         headless::SetOsVersion(c.major, c.minor);
         headless::SetProcessorArchitecture(c.architecture);
         headless::SetNativeSystemInfoAvailable(c.nativeInfo);

@@ -39,7 +39,7 @@ TEST_F(HostIdentityTest, FirstAdapterWithBothAddressesWins) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        headless::Reset();
+        ResetSeat();
         headless::SetAdapterLists({c.adapters});
         std::u16string ip = u"unchanged", mac = u"unchanged";
         EXPECT_EQ(GetHostIdentity(&ip, &mac), c.result);
@@ -54,7 +54,7 @@ TEST_F(HostIdentityTest, ListIsReadTwiceAndAgainWithTheSizeItAskedFor) {
     const ULONG one = sizeof(IP_ADAPTER_INFO);
     EXPECT_EQ(headless::AdapterQuerySizes(), (std::vector<ULONG>{one, one}));
 
-    headless::Reset();
+    ResetSeat();
     headless::SetAdapterLists({{Adapter(kZeroMac, "1.1.1.1"), Adapter(kZeroMac, "2.2.2.2"), Adapter(kMacA, "10.0.0.3")}});
     std::u16string ip;
     EXPECT_EQ(GetHostIdentity(&ip, nullptr), 1);

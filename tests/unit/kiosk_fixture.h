@@ -53,12 +53,17 @@ inline std::string ReadBytes(const fs::path& path) {
     return text.str();
 }
 
+// A fresh machine whose executable lies in the test folder.
+inline void ResetSeat() {
+    headless::Reset();
+    headless::SetModuleFileName(WindowsPath(TestFolder() / "Nilo-VOD.exe"));
+}
+
 class KioskTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        headless::Reset();
+        ResetSeat();
         for (const auto& entry : fs::directory_iterator(TestFolder())) fs::remove_all(entry.path());
-        headless::SetModuleFileName(WindowsPath(TestFolder() / "Nilo-VOD.exe"));
         SetACP(CP_UTF8);
         g_bEnableLog = 0;
     }

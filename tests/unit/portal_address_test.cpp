@@ -44,8 +44,7 @@ TEST_F(PortalAddressTest, AddressCarriesTheIdentityOfEachCertifyType) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.type);
-        headless::Reset();
-        headless::SetModuleFileName(WindowsPath(TestFolder() / "Nilo-VOD.exe"));
+        ResetSeat();
         headless::SetAdapterLists({{SeatAdapter()}});
         fs::remove(File("VOD.log"));
         fs::remove(CertifyFile());

@@ -38,8 +38,7 @@ TEST_F(StartupTest, FailedServiceShowsItsMessageAndEnds) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(U8(c.message));
-        headless::Reset();
-        headless::SetModuleFileName(WindowsPath(TestFolder() / "Nilo-VOD.exe"));
+        ResetSeat();
         WriteConfig("[CONFIG]\nenable_log=1\n");
         headless::SetStartupResults(true, c.sockets, c.ole);
         bool kioskShown = false;

@@ -25,8 +25,8 @@ std::shared_ptr<IDispatch> PlainDispatch() {
 
 class WebPageTest : public ::testing::Test {
 protected:
-    void SetUp() override { headless::Reset(); }
-    void TearDown() override { headless::Reset(); }
+    void SetUp() override { ResetSeat(); }
+    void TearDown() override { ResetSeat(); }
 };
 
 TEST_F(WebPageTest, FailureTexts) {
