@@ -5,7 +5,6 @@ Needs DISPLAY (an Xvfb), xdotool and xwd. Arguments (environment):
   NILO_VOD      path of the built nilo-vod
   NILO_VIDEOS   folder of sample videos (tools/make-sample-videos.sh)
 """
-import hashlib
 import json
 import os
 import shutil
@@ -18,6 +17,8 @@ import unittest
 import urllib.request
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
+sys.path.insert(0, os.path.join(ROOT, "tools"))
+from xscreen import dark, digest, pixel, screenshot  # noqa: E402
 PROGRAM = os.environ.get("NILO_VOD", "")
 VIDEOS = os.environ.get("NILO_VIDEOS", "")
 END_LINE = "------------------------------ END by Key ------------------------------------"
@@ -46,14 +47,6 @@ def xdotool(*args):
 def screen_size():
     out = subprocess.run(["xdotool", "getdisplaygeometry"], capture_output=True, text=True, check=True).stdout.split()
     return int(out[0]), int(out[1])
-
-
-def screenshot():
-    return subprocess.run(["xwd", "-root", "-silent"], capture_output=True, check=True, timeout=10).stdout
-
-
-def digest(shot):
-    return hashlib.sha1(shot).hexdigest()
 
 
 class Portal:
@@ -102,7 +95,7 @@ class Kiosk:
         settings.update(config)
         with open(os.path.join(self.dir, "config.ini"), "w") as f:
             f.write("[CONFIG]\n" + "".join("%s=%s\n" % kv for kv in settings.items()))
-        self.process = subprocess.Popen([self.exe], cwd=self.dir, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+        self.process = subprocess.Popen([self.exe], cwd=self.dir, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
     def write_certify(self, text):
         with open(self.certify, "w") as f:
@@ -145,8 +138,12 @@ class KioskEndToEnd(unittest.TestCase):
 
     def open_first_video(self):
         # The demo page lays its first video link out at a known place.
-        xdotool("mousemove", 200, 230, "click", 1)
+        xdotool("mousemove", 340, 210, "click", 1)
         wait_for(lambda: self.portal.of("video"), what="video requested")
+
+    def portal_shows(self):
+        # The first video link's pale blue box.
+        return pixel(340, 210) == (238, 238, 255)
 
     def test_portal_receives_the_seat_identity(self):
         self.start()
@@ -202,17 +199,26 @@ class KioskEndToEnd(unittest.TestCase):
         time.sleep(0.6)
         self.assertNotEqual(digest(moving), digest(screenshot()))
 
+        # The transport bar runs along the bottom of the player window; in
+        # full screen the picture covers it.
+        bar = (self.width - 80, self.height - 13)
+        self.assertFalse(dark(pixel(*bar)))
         xdotool("key", "Return")  # full screen
         time.sleep(0.8)
+        self.assertTrue(dark(pixel(*bar)))
         xdotool("key", "Escape")  # leaves full screen only
         time.sleep(0.8)
+        self.assertFalse(dark(pixel(*bar)))
         self.assertFalse(self.portal.of("report"))
         xdotool("key", "Escape")  # closes the player and tells the page
         report = wait_for(lambda: self.portal.of("report"), what="updateViewContent report")
         self.assertEqual(len(report), 1)
-        self.assertEqual(report[0]["flag"], "N")
-        self.assertTrue(report[0]["contentId"])
+        self.assertEqual((report[0]["contentId"], report[0]["flag"]), ("sample-ball", "N"))
+        time.sleep(0.5)
+        self.assertTrue(self.portal_shows())
         self.assertTrue(self.kiosk.running())
+        log = self.kiosk.log()
+        self.assertIn("mms://127.0.0.1:%d/videos/sample-ball.wmv#sample-ball" % self.portal.port, log)
 
     def test_changed_certification_reopens_the_portal_and_hides_the_player(self):
         self.start()
@@ -221,7 +227,7 @@ class KioskEndToEnd(unittest.TestCase):
         self.kiosk.write_certify("T2,lee02,F,31")
         wait_for(lambda: any(e["query"].get("id") == "lee02" for e in self.portal.of("authsvl")),
                  what="portal opened with the new id")
-        time.sleep(1.0)
+        wait_for(self.portal_shows, what="player hidden")
         # The page is not told on this path.
         self.assertFalse(self.portal.of("report"))
 
