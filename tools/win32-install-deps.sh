@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Installs what the Windows build and its tests under Wine need: the i686
-# MinGW-w64 cross compiler, 32-bit Wine, Xvfb, xdotool and zip. Packages
-# already present are left alone, so a second run is quick.
+# Installs what the Windows build and its tests under Wine need: the MinGW-w64
+# cross compilers (i686 for the program, x86_64 for hosts that cannot run
+# 32-bit code), 32- and 64-bit Wine, Xvfb, xdotool and zip. Packages already
+# present are left alone, so a second run is quick.
 set -euo pipefail
 
 packages=(g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine wine32:i386 wine64 xvfb xauth xdotool zip python3 cmake make)

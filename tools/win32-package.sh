@@ -19,6 +19,8 @@ stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 mkdir "$stage/Nilo-VOD"
 cp "$exe" "$stage/Nilo-VOD/Nilo-VOD.exe"
+# The seat needs no debugging information.
+i686-w64-mingw32-strip "$stage/Nilo-VOD/Nilo-VOD.exe" 2>/dev/null || true
 # The two INI files beside the program, with Windows line ends.
 printf '[CONFIG]\r\n; 1: the first default server, 2: the second\r\nurl_num=1\r\n' >"$stage/Nilo-VOD/config_url.ini"
 printf '%s\r\n' '[CONFIG]' \

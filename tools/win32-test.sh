@@ -12,7 +12,8 @@ jobs=${NILO_WIN32_JOBS:-2}
 
 # Added to the top-level project, or on its own.
 src=$root/platform/win32
-grep -q 'platform/win32' "$root/CMakeLists.txt" && src=$root
+sub=""
+if grep -q 'platform/win32' "$root/CMakeLists.txt"; then src=$root; sub=/platform/win32; fi
 
 build_for() {  # arch
   local t0=$SECONDS
@@ -25,7 +26,7 @@ build_for() {  # arch
 # (some virtual machines refuse it) runs the same sources built for x86_64
 # under 64-bit Wine instead.
 build_for i686
-"$root/tools/win32-package.sh" "$build/i686/Nilo-VOD.exe" "$build/Nilo-VOD-1.0.0.1.zip"
+"$root/tools/win32-package.sh" "$build/i686$sub/Nilo-VOD.exe" "$build/Nilo-VOD-1.0.0.1.zip"
 python3 - "$build/Nilo-VOD-1.0.0.1.zip" <<'PY'
 import sys, zipfile
 names = set(zipfile.ZipFile(sys.argv[1]).namelist())
@@ -64,11 +65,11 @@ echo "win32-test: Wine prefix ready in $((SECONDS - t0)) s"
 status=0
 t0=$SECONDS
 echo "== Windows backend tests ($arch, under Wine)"
-timeout 600 "$NILO_WINE" "$build/$arch/tests/nilo_win32_tests.exe" || status=1
+timeout 600 "$NILO_WINE" "$build/$arch$sub/tests/nilo_win32_tests.exe" || status=1
 echo "win32-test: backend tests took $((SECONDS - t0)) s"
 
 t0=$SECONDS
 echo "== end-to-end ($arch Nilo-VOD.exe, under Wine)"
-timeout 900 "$root/tests/win32/e2e.sh" "$build/$arch/Nilo-VOD.exe" "$build/$arch/tests/nilo_win32_tests.exe" || status=1
+timeout 900 "$root/tests/win32/e2e.sh" "$build/$arch$sub/Nilo-VOD.exe" "$build/$arch$sub/tests/nilo_win32_tests.exe" || status=1
 echo "win32-test: end-to-end took $((SECONDS - t0)) s"
 exit $status

@@ -68,6 +68,10 @@ if [ -z "${WINEPREFIX:-}" ]; then
   [ "$NILO_WINE" = /usr/lib/wine/wine ] && export WINEARCH=win32
   WINEDLLOVERRIDES="mscoree,mshtml=" "$NILO_WINE" wineboot -i >/dev/null 2>&1
   "$NILO_WINE" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+else
+  # A Wine session still open in the prefix belongs to another display; its
+  # desktop process would serve this run's windows there. Let it end first.
+  timeout 60 wineserver -w 2>/dev/null || wineserver -k 2>/dev/null || true
 fi
 
 cat >"$work/portal.py" <<'PY'
@@ -135,7 +139,10 @@ for p in paths:
         continue
     mac, ip = m.group(1).lower(), m.group(2)
     macs = {open(f).read().strip().replace(":", "") for f in glob.glob("/sys/class/net/*/address")}
-    ips = set(subprocess.run(["hostname", "-I"], capture_output=True, text=True).stdout.split())
+    try:
+        ips = set(subprocess.run(["hostname", "-I"], capture_output=True, text=True).stdout.split())
+    except OSError:
+        ips = set()
     ok_ip = re.fullmatch(r"\d+\.\d+\.\d+\.\d+", ip) and ip != "0.0.0.0" and (not ips or ip in ips)
     fields = {"kim01": ("T1", "M", "25"), "lee02": ("T2", "F", "31")}[sys.argv[2]]
     if mac in macs and ok_ip and (m.group(3), m.group(5), m.group(6)) == fields:
