@@ -30,6 +30,10 @@ server_url=http://127.0.0.1:5560/authsvl
 INI
 printf '[CONFIG]\nurl_num=0\n' > "$program_dir/config_url.ini"
 
+if python3 -c 'import socket; socket.create_connection(("127.0.0.1", 5560), 1)' 2>/dev/null; then
+  echo "Port 5560 on 127.0.0.1 is taken by another program; stop it and try again." >&2
+  exit 1
+fi
 python3 "$root/tools/demo_portal.py" --port 5560 --videos "$videos" &
 portal=$!
 trap 'kill $portal 2>/dev/null || true' EXIT
@@ -37,6 +41,7 @@ for _ in $(seq 50); do
   python3 -c 'import socket; socket.create_connection(("127.0.0.1", 5560), 1)' 2>/dev/null && break
   sleep 0.1
 done
+kill -0 $portal 2>/dev/null || { echo "The demo portal did not start." >&2; exit 1; }
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   echo "No graphical session: running the kiosk on a virtual screen (Xvfb :99)." >&2
