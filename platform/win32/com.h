@@ -181,6 +181,14 @@ struct IOleObject : IUnknown {
     NILO_COM_METHOD(SetColorScheme)(void* palette) = 0;
 };
 
+struct IOleInPlaceActiveObject : IOleWindow {
+    NILO_COM_METHOD(TranslateAccelerator)(MSG* msg) = 0;
+    NILO_COM_METHOD(OnFrameWindowActivate)(BOOL activate) = 0;
+    NILO_COM_METHOD(OnDocWindowActivate)(BOOL activate) = 0;
+    NILO_COM_METHOD(ResizeBorder)(const RECT* border, IOleInPlaceUIWindow* window, BOOL frame) = 0;
+    NILO_COM_METHOD(EnableModeless)(BOOL enable) = 0;
+};
+
 struct IOleInPlaceObject : IOleWindow {
     NILO_COM_METHOD(InPlaceDeactivate)() = 0;
     NILO_COM_METHOD(UIDeactivate)() = 0;
@@ -237,6 +245,7 @@ constexpr GUID kIID_IOleInPlaceObject = OleGuid(0x00000113);
 constexpr GUID kIID_IOleWindow = OleGuid(0x00000114);
 constexpr GUID kIID_IOleInPlaceUIWindow = OleGuid(0x00000115);
 constexpr GUID kIID_IOleInPlaceFrame = OleGuid(0x00000116);
+constexpr GUID kIID_IOleInPlaceActiveObject = OleGuid(0x00000117);
 constexpr GUID kIID_IOleClientSite = OleGuid(0x00000118);
 constexpr GUID kIID_IOleInPlaceSite = OleGuid(0x00000119);
 constexpr GUID kIID_IPersistStreamInit = MakeGuid(0x7FD52380, 0x4E07, 0x101B, 0xAE, 0x2D, 0x08, 0x00, 0x2B, 0x2E, 0xC7, 0x13);

@@ -245,6 +245,10 @@ public:
 class InPlaceFrame : public SitePart<IOleInPlaceFrame> {
 public:
     using SitePart::SitePart;
+    // The control's active object, while it is UI-active: it gets the keys
+    // that are for it before they are dispatched.
+    IOleInPlaceActiveObject* ActiveObject() const { return m_active.Get(); }
+    void Forget() { m_active.Reset(); }
     HRESULT WINAPI GetWindow(HWND* hwnd) override {
         if (!hwnd) return E_POINTER;
         *hwnd = Frame();
@@ -254,13 +258,20 @@ public:
     HRESULT WINAPI GetBorder(RECT*) override { return E_NOTIMPL; }
     HRESULT WINAPI RequestBorderSpace(const RECT*) override { return E_NOTIMPL; }
     HRESULT WINAPI SetBorderSpace(const RECT*) override { return E_NOTIMPL; }
-    HRESULT WINAPI SetActiveObject(IUnknown*, LPCOLESTR) override { return S_OK; }
+    HRESULT WINAPI SetActiveObject(IUnknown* active, LPCOLESTR) override {
+        m_active.Reset();
+        if (active) active->QueryInterface(kIID_IOleInPlaceActiveObject, m_active.PutVoid());
+        return S_OK;
+    }
     HRESULT WINAPI InsertMenus(HMENU, void*) override { return S_OK; }
     HRESULT WINAPI SetMenu(HMENU, HGLOBAL, HWND) override { return S_OK; }
     HRESULT WINAPI RemoveMenus(HMENU) override { return S_OK; }
     HRESULT WINAPI SetStatusText(LPCOLESTR) override { return S_OK; }
     HRESULT WINAPI EnableModeless(BOOL) override { return S_OK; }
     HRESULT WINAPI TranslateAccelerator(MSG*, WORD) override { return S_FALSE; }
+
+private:
+    ComPtr<IOleInPlaceActiveObject> m_active;
 };
 
 class InPlaceSite : public SitePart<IOleInPlaceSite> {
@@ -366,9 +377,13 @@ public:
     }
 
     IOleClientSite* ClientSitePointer() { return &m_clientSite; }
+    IOleInPlaceActiveObject* ActiveObject() const { return m_frame.ActiveObject(); }
     HWND Host() const { return m_host; }
     // The host window is going; the control may still hold the site.
-    void Detach() { m_host = nullptr; }
+    void Detach() {
+        m_host = nullptr;
+        m_frame.Forget();
+    }
 
 private:
     ~ControlSite() = default;
@@ -445,7 +460,7 @@ public:
     ~ControlPeer() override { Release(); }
 
     bool Create(const GUID& clsid) {
-        if (!CreateOwnWindow(*this, Window().GetStyle() | WS_CHILD | WS_CLIPCHILDREN, 0)) return false;
+        if (!CreateOwnWindow(*this, Window().GetStyle() | WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, 0)) return false;
         if (FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER_, kIID_IOleObject, m_object.PutVoid())) ||
             !m_object)
             return false;
@@ -476,6 +491,11 @@ public:
     }
 
     std::shared_ptr<nilo::IDispatch> Control() const override { return m_control; }
+
+    bool TranslateAccelerator(MSG* msg) override {
+        IOleInPlaceActiveObject* active = m_site ? m_site->ActiveObject() : nullptr;
+        return active && active->TranslateAccelerator(msg) == S_OK;
+    }
 
     void Resized() override {
         if (!m_inPlace || !Handle()) return;

@@ -37,6 +37,10 @@ public:
 
     // The real window's client area changed size.
     virtual void Resized() {}
+    // A key message for a window inside this one, offered to a hosted
+    // control's keyboard handling (Tab, arrows, editing keys in a page);
+    // true when the control took it.
+    virtual bool TranslateAccelerator(MSG*) { return false; }
 
     bool StartTimer(UINT_PTR id, UINT elapse);
     bool StopTimer(UINT_PTR id);

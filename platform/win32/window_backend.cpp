@@ -269,7 +269,7 @@ std::unique_ptr<Peer> CreateSystemChild(nilo::CWnd& wnd, const wchar_t* cls, DWO
     auto peer = std::make_unique<Peer>(wnd);
     nilo::RECT r;
     wnd.GetWindowRect(&r);
-    HWND hwnd = ::CreateWindowExW(0, cls, Wide(wnd.GetWindowText()), style, r.left, r.top, r.Width(), r.Height(),
+    HWND hwnd = ::CreateWindowExW(0, cls, Wide(wnd.GetWindowText()), style | WS_CLIPSIBLINGS, r.left, r.top, r.Width(), r.Height(),
                                   ParentHandle(wnd), reinterpret_cast<HMENU>(UINT_PTR(wnd.GetDlgCtrlID())),
                                   Instance(), nullptr);
     if (!hwnd) return nullptr;
@@ -360,7 +360,16 @@ void Peer::BoundsChanged() {
     if (!m_hwnd) return;
     nilo::RECT r;
     Window().GetWindowRect(&r);
-    if (::IsIconic(m_hwnd)) return;
+    if (::IsIconic(m_hwnd)) {
+        // A minimized window takes the rectangle it will be restored to.
+        WINDOWPLACEMENT placement{};
+        placement.length = sizeof placement;
+        if (::GetWindowPlacement(m_hwnd, &placement)) {
+            placement.rcNormalPosition = ToNative(r);
+            ::SetWindowPlacement(m_hwnd, &placement);
+        }
+        return;
+    }
     ::SetWindowPos(m_hwnd, nullptr, r.left, r.top, r.Width(), r.Height(), SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
@@ -514,6 +523,11 @@ void RunLoop(const std::function<bool()>& ended) {
             for (CWnd* w = target; w && !consumed; w = w->GetParent()) {
                 consumed = w->PreTranslateMessage(&msg) || !IsLiveWindow(target);
             }
+            // Keys the program let pass go to a hosted control's own keyboard
+            // handling, as a control container gives them.
+            w32::Peer* peer = consumed ? nullptr : w32::Peer::Of(*target);
+            if (peer && m.message >= WM_KEYFIRST && m.message <= WM_KEYLAST && m.hwnd != peer->Handle())
+                consumed = peer->TranslateAccelerator(&m);
             if (consumed) continue;
         }
         ::TranslateMessage(&m);
