@@ -109,18 +109,19 @@ class Portal:
         self.process.terminate()
 
 
-def start_kiosk(program, portal, folder):
+def prepare_kiosk(program, portal, folder):
+    """A seat folder with the program and its config.ini; returns its starter."""
     os.makedirs(folder, exist_ok=True)
     exe = os.path.join(folder, "nilo-vod")
     shutil.copy(program, exe)
     shutil.copytree(os.path.join(os.path.dirname(program), "res"), os.path.join(folder, "res"), dirs_exist_ok=True)
     with open(os.path.join(folder, "config.ini"), "w") as f:
         f.write("[CONFIG]\nserver_url=http://127.0.0.1:%d/authsvl\n" % portal.port)
-    return subprocess.Popen([exe], cwd=folder, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    return lambda: subprocess.Popen([exe], cwd=folder, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 
-def start_chromium(chromium, portal, folder):
-    return subprocess.Popen([chromium, "--kiosk", "--no-sandbox", "--disable-gpu", "--no-first-run",
+def prepare_chromium(chromium, portal, folder):
+    return lambda: subprocess.Popen([chromium, "--kiosk", "--no-sandbox", "--disable-gpu", "--no-first-run",
                              "--disable-background-networking", "--disable-component-update", "--disable-sync",
                              "--disable-quic", "--user-data-dir=" + folder, portal.url()],
                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
@@ -189,12 +190,12 @@ def main():
     # The demo page's colour-bar video, and a point in the middle of the screen.
     click = (*link_position(videos, "sample-smpte.wmv"), (width // 2, height // 3))
     try:
-        kiosk = [measure(lambda i=i: start_kiosk(args.program, portal, os.path.join(tmp, "seat%d" % i)), portal, click)
+        kiosk = [measure(prepare_kiosk(args.program, portal, os.path.join(tmp, "seat%d" % i)), portal, click)
                  for i in range(args.runs)]
         chromium = []
         if args.chromium:
-            chromium = [measure(lambda i=i: start_chromium(args.chromium, portal, os.path.join(tmp, "chromium%d" % i)),
-                                portal) for i in range(args.runs)]
+            chromium = [measure(prepare_chromium(args.chromium, portal, os.path.join(tmp, "chromium%d" % i)), portal)
+                        for i in range(args.runs)]
     finally:
         portal.stop()
         if xvfb:

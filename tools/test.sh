@@ -19,3 +19,6 @@ for _ in $(seq 50); do xdpyinfo -display "$display" >/dev/null 2>&1 && break; sl
 export DISPLAY=$display
 
 dbus-run-session -- ctest --test-dir "$build" --output-on-failure -j"$(nproc)"
+
+# Nilo-VOD.exe, built with MinGW and tested under Wine.
+"$root/tools/win32-test.sh"

@@ -10,10 +10,8 @@ jobs=${NILO_WIN32_JOBS:-2}
 
 "$root/tools/win32-install-deps.sh"
 
-# Added to the top-level project, or on its own.
-src=$root/platform/win32
-sub=""
-if grep -q 'platform/win32' "$root/CMakeLists.txt"; then src=$root; sub=/platform/win32; fi
+src=$root
+sub=/platform/win32
 
 build_for() {  # arch
   local t0=$SECONDS

@@ -81,6 +81,8 @@ WebKitWebContext* SharedContext() {
         // Ephemeral: a public seat keeps no cookies, cache or storage on disk.
         GObjectPtr<WebKitWebsiteDataManager> data(webkit_website_data_manager_new_ephemeral());
         shared = webkit_web_context_new_with_website_data_manager(data.get());
+        // One portal page at a time: no back-forward page cache, small memory caches.
+        webkit_web_context_set_cache_model(shared, WEBKIT_CACHE_MODEL_DOCUMENT_VIEWER);
         g_object_add_weak_pointer(G_OBJECT(shared), reinterpret_cast<gpointer*>(&shared));
     } else {
         g_object_ref(shared);
@@ -389,6 +391,11 @@ WebKitWebView* NewView() {
     // window.open is turned into a load in this view, so let pages call it.
     webkit_settings_set_javascript_can_open_windows_automatically(settings.get(), TRUE);
     webkit_settings_set_enable_developer_extras(settings.get(), FALSE);
+    // Videos play in the player window, never in the page.
+    webkit_settings_set_enable_media(settings.get(), FALSE);
+    webkit_settings_set_enable_webgl(settings.get(), FALSE);
+    webkit_settings_set_enable_webaudio(settings.get(), FALSE);
+    webkit_settings_set_enable_page_cache(settings.get(), FALSE);
     // Floating: the peer sinks it.
     return WEBKIT_WEB_VIEW(
         g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", context.get(), "settings", settings.get(), nullptr));

@@ -45,6 +45,9 @@ private:
 std::unique_ptr<GtkPeer> CreateBrowserPeer(CWnd& wnd);
 std::unique_ptr<GtkPeer> CreatePlayerPeer(CWnd& wnd);
 
+// Loads the media player's plugins in the background, ahead of the first video.
+void WarmUpPlayback();
+
 // Delivers a key press or wheel turn that happened in widget as the Windows
 // message of the window it belongs to; true when PreTranslateMessage
 // consumed it. For controls that keep windows of their own (a full-screen

@@ -856,6 +856,22 @@ private:
 
 }  // namespace
 
+void WarmUpPlayback() {
+    // Loading the plugins of a first video (type finding, the ASF demuxer,
+    // the libav decoders, the sinks) takes a quarter of a second: do it in
+    // the background once the portal is up, not after the viewer's click.
+    GThread* thread = g_thread_new("nilo-warm-up", +[](gpointer) -> gpointer {
+        g_usleep(2 * G_USEC_PER_SEC);  // leave both cores to the portal's start
+        if (!gst_init_check(nullptr, nullptr, nullptr)) return nullptr;
+        for (const char* name : {"playback", "typefindfunctions", "soup", "asf", "libav", "gtk", "autodetect",
+                                 "videoconvertscale", "audioconvert", "audioresample", "volume", "coreelements"}) {
+            if (GstPlugin* plugin = gst_plugin_load_by_name(name)) gst_object_unref(plugin);
+        }
+        return nullptr;
+    }, nullptr);
+    g_thread_unref(thread);  // runs on by itself
+}
+
 std::unique_ptr<GtkPeer> CreatePlayerPeer(CWnd& wnd) {
     return std::make_unique<PlayerPeer>(wnd, std::make_shared<MediaPlayer>());
 }
