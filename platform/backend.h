@@ -35,6 +35,9 @@ private:
     CWnd* m_wnd;
 };
 
+// Whether a CWnd object still exists; messages for one that is gone are dropped.
+bool IsLiveWindow(const CWnd* wnd);
+
 namespace backend {
 
 // A window of wnd.Kind(); the CWnd's state is set before the call.

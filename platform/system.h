@@ -135,6 +135,9 @@ GetNativeSystemInfoFn FindGetNativeSystemInfo();
 // FormatMessageW for a system error or HRESULT in language langId; empty
 // when the system has no text for it. The text keeps its line end.
 std::u16string FormatSystemMessage(DWORD code, WORD langId);
+// The English texts of the codes the page script bridge meets, for backends
+// without a message catalogue of their own; empty for other codes.
+std::u16string DefaultSystemMessage(DWORD code);
 
 // ---- adapters -------------------------------------------------------------
 

@@ -107,7 +107,6 @@ protected:
                     const RECT& rect, CWnd* parent, UINT id, const std::u16string& text);
 
 private:
-    friend LRESULT DeliverMessage(const MSG& msg, bool* consumed);
     void DetachFromParent();
 
     std::unique_ptr<WindowPeer> m_peer;
@@ -235,6 +234,9 @@ HICON LoadIcon(UINT id);
 HCURSOR LoadCursor(HCURSOR id);
 HCURSOR SetCursor(HCURSOR cursor);
 
+// PreTranslateMessage of the message's window and its parents, up to its
+// top-level window; true when one of them consumed the message.
+bool PreTranslate(MSG& msg);
 // Routes one message as the loop does: PreTranslateMessage from the target up
 // through its parents, then the target's message map. Returns the handler's
 // result; a consumed message gives 0 and sets *consumed. Messages for a

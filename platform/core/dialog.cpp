@@ -4,7 +4,6 @@
 
 namespace nilo {
 
-bool IsLiveWindow(const CWnd* wnd);
 
 CDialog::CDialog(UINT templateId, CWnd* parent)
     : m_templateId(templateId), m_parentAtConstruction(parent) {}

@@ -5,7 +5,6 @@
 
 namespace nilo {
 
-bool IsLiveWindow(const CWnd* wnd);
 
 namespace {
 struct Queue {
@@ -25,18 +24,24 @@ BOOL CWnd::PostMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     return TRUE;
 }
 
+bool PreTranslate(MSG& msg) {
+    // From the target window up through its parents to its top-level window:
+    // a pop-up's keys are its own, not its owner's.
+    CWnd* target = msg.hwnd;
+    for (CWnd* w = target; w; w = (w->GetStyle() & WS_CHILD) ? w->GetParent() : nullptr) {
+        if (w->PreTranslateMessage(&msg)) return true;
+        if (!IsLiveWindow(target)) return true;  // the window went while its message was looked at
+    }
+    return false;
+}
+
 LRESULT DeliverMessage(const MSG& msg, bool* consumed) {
     if (consumed) *consumed = false;
     if (!msg.hwnd || !IsLiveWindow(msg.hwnd)) return 0;
     MSG copy = msg;
-    // PreTranslateMessage from the target window up through its parents to
-    // its top-level window: a pop-up's keys are its own, not its owner's.
-    for (CWnd* w = msg.hwnd; w; w = (w->GetStyle() & WS_CHILD) ? w->GetParent() : nullptr) {
-        if (w->PreTranslateMessage(&copy)) {
-            if (consumed) *consumed = true;
-            return 0;
-        }
-        if (!IsLiveWindow(msg.hwnd)) return 0;
+    if (PreTranslate(copy)) {
+        if (consumed) *consumed = true;
+        return 0;
     }
     return msg.hwnd->SendMessage(copy.message, copy.wParam, copy.lParam);
 }

@@ -9,10 +9,6 @@
 #include <string>
 #include <unistd.h>
 
-namespace nilo {
-bool IsLiveWindow(const CWnd* wnd);
-}
-
 namespace nilo::gtk {
 
 namespace {

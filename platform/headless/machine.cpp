@@ -7,7 +7,6 @@
 
 namespace nilo {
 
-std::u16string DefaultSystemMessage(DWORD code);
 
 namespace headless {
 

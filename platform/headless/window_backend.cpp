@@ -8,7 +8,6 @@
 
 namespace nilo {
 
-bool IsLiveWindow(const CWnd* wnd);
 
 namespace headless {
 

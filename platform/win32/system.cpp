@@ -13,7 +13,6 @@
 
 namespace nilo {
 
-std::u16string DefaultSystemMessage(DWORD code);
 
 // Our adapter record is laid out as the IP Helper DLL writes it (MinGW's
 // own 32-bit declaration has a 32-bit time_t and is shorter), so the list

@@ -11,10 +11,6 @@
 #include <map>
 #include <unordered_map>
 
-namespace nilo {
-bool IsLiveWindow(const CWnd* wnd);
-}
-
 namespace w32 {
 
 namespace {
@@ -519,10 +515,7 @@ void RunLoop(const std::function<bool()>& ended) {
         if (m.hwnd == wake && m.message == w32::WM_NILO_WAKE) continue;
         if (CWnd* target = w32::OwnedWindowFor(m.hwnd)) {
             MSG msg{target, m.message, m.wParam, m.lParam};
-            bool consumed = false;
-            for (CWnd* w = target; w && !consumed; w = w->GetParent()) {
-                consumed = w->PreTranslateMessage(&msg) || !IsLiveWindow(target);
-            }
+            bool consumed = PreTranslate(msg);
             // Keys the program let pass go to a hosted control's own keyboard
             // handling, as a control container gives them.
             w32::Peer* peer = consumed ? nullptr : w32::Peer::Of(*target);

@@ -190,9 +190,19 @@ start_kiosk
 check "the video link opens the player window" wait_for 90 window_is "Clip One" normal
 check "the video link is logged by the interception" sh -c "[ \$(grep -cF -- '$video' '$log') -ge 2 ]"
 check "the cancelled navigation never reaches the network" sh -c "[ ! -s '$work/events' ]"
+# The player window's keys are its own: F9 there does not end the kiosk,
+# Escape closes the player, and then F9 on the kiosk does.
+wid=$(xdotool search --name '^Clip One' | head -1)
+[ -n "$wid" ] && xdotool windowfocus --sync "$wid" 2>/dev/null || true
+xdotool key F9
+sleep 3
+check "F9 in the player window leaves the program running" kiosk_running
+[ -n "$wid" ] && xdotool windowfocus --sync "$wid" 2>/dev/null || true
+xdotool key Escape
+check "Escape closes the player window" wait_for 30 window_is "Clip One" hidden
 focus_kiosk
 xdotool key F9
-check "F9 in the player window ends the program too" wait_for 60 kiosk_ended
+check "F9 on the kiosk then ends the program" wait_for 60 kiosk_ended
 
 # ---- run 3: the close button ------------------------------------------------------------
 rm -f "$log"
