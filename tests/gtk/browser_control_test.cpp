@@ -2,23 +2,22 @@
 // served on loopback: navigation events and cancelling, new windows kept in
 // the one view, and the page script bridge's path to a page function.
 #include "platform/gtk/gtk_peer.h"
+#include "tests/gtk/loopback_server.h"
 
 #include <gtest/gtest.h>
 #include <webkit2/webkit2.h>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <functional>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace nilo::gtk {
@@ -55,34 +54,11 @@ const std::map<std::string, std::string> kPages = {
     {"/cancel-me", "<html><body>should never be served</body></html>"},
 };
 
-// A tiny HTTP server on 127.0.0.1 that serves kPages and remembers every
-// path asked for. "/never" is held open, unanswered, until the server stops.
+// Serves kPages on 127.0.0.1 and remembers every path asked for. "/never"
+// is held open, unanswered, until the server stops.
 class PageServer {
 public:
-    PageServer() {
-        m_listener = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        addr.sin_port = 0;
-        bind(m_listener, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-        listen(m_listener, 16);
-        socklen_t len = sizeof addr;
-        getsockname(m_listener, reinterpret_cast<sockaddr*>(&addr), &len);
-        m_port = ntohs(addr.sin_port);
-        m_acceptor = std::thread([this] { AcceptLoop(); });
-    }
-
-    ~PageServer() {
-        m_stopping = true;
-        m_acceptor.join();
-        for (auto& t : m_connections) t.join();
-        close(m_listener);
-    }
-
-    std::string Url(const std::string& path) const {
-        return "http://127.0.0.1:" + std::to_string(m_port) + path;
-    }
+    std::string Url(const std::string& path) const { return m_server.Url(path); }
 
     std::vector<std::string> Requests() const {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -94,54 +70,25 @@ public:
     }
 
 private:
-    void AcceptLoop() {
-        while (!m_stopping) {
-            pollfd p{m_listener, POLLIN, 0};
-            if (poll(&p, 1, 50) <= 0) continue;
-            int client = accept(m_listener, nullptr, nullptr);
-            if (client >= 0) m_connections.emplace_back([this, client] { Serve(client); });
+    std::optional<std::string> Answer(const std::string& request) {
+        const std::string path = LoopbackServer::PathOf(request);
+        if (path.empty()) return std::string();  // not a request: closed unanswered
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_requests.push_back(path);
         }
+        if (path == "/never") return std::nullopt;
+        auto page = kPages.find(path);
+        std::string body = page != kPages.end() ? page->second : "not found";
+        return std::string(page != kPages.end() ? "HTTP/1.1 200 OK" : "HTTP/1.1 404 Not Found") +
+               "\r\nContent-Type: text/html; charset=utf-8\r\nContent-Length: " + std::to_string(body.size()) +
+               "\r\nConnection: close\r\n\r\n" + body;
     }
 
-    void Serve(int client) {
-        std::string request;
-        char buf[4096];
-        while (request.find("\r\n\r\n") == std::string::npos && !m_stopping) {
-            pollfd p{client, POLLIN, 0};
-            if (poll(&p, 1, 50) <= 0) continue;
-            ssize_t n = recv(client, buf, sizeof buf, 0);
-            if (n <= 0) break;
-            request.append(buf, size_t(n));
-        }
-        size_t start = request.find(' ');
-        size_t end = start == std::string::npos ? start : request.find(' ', start + 1);
-        if (end != std::string::npos) {
-            std::string path = request.substr(start + 1, end - start - 1);
-            {
-                std::lock_guard<std::mutex> lock(m_mutex);
-                m_requests.push_back(path);
-            }
-            if (path == "/never") {
-                while (!m_stopping) usleep(20000);
-            } else {
-                auto page = kPages.find(path);
-                std::string body = page != kPages.end() ? page->second : "not found";
-                std::string response = std::string(page != kPages.end() ? "HTTP/1.1 200 OK" : "HTTP/1.1 404 Not Found") +
-                                       "\r\nContent-Type: text/html; charset=utf-8\r\nContent-Length: " +
-                                       std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
-                send(client, response.data(), response.size(), MSG_NOSIGNAL);
-            }
-        }
-        close(client);
-    }
-
-    int m_listener = -1;
-    int m_port = 0;
-    std::atomic<bool> m_stopping{false};
-    std::thread m_acceptor;
-    std::vector<std::thread> m_connections;  // touched by the acceptor only, joined after it
     mutable std::mutex m_mutex;
     std::vector<std::string> m_requests;
+    // Last, so that it stops before what its handler uses goes.
+    LoopbackServer m_server{[this](const std::string& request) { return Answer(request); }};
 };
 
 // The dialog hosting the browser: records each BeforeNavigate2 and cancels

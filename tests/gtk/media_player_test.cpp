@@ -3,16 +3,11 @@
 // loopback HTTP server with byte ranges. Calls go by dispatch id, as the
 // program makes them.
 #include "platform/gtk/gtk_peer.h"
+#include "tests/gtk/loopback_server.h"
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <atomic>
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -20,7 +15,6 @@
 #include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace nilo::gtk {
@@ -43,63 +37,14 @@ std::u16string U16(const std::string& ascii) { return std::u16string(ascii.begin
 // portal's video server does.
 class FileServer {
 public:
-    explicit FileServer(std::string folder) : m_folder(std::move(folder)) {
-        m_listener = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(m_listener, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-        listen(m_listener, 16);
-        socklen_t len = sizeof addr;
-        getsockname(m_listener, reinterpret_cast<sockaddr*>(&addr), &len);
-        m_port = ntohs(addr.sin_port);
-        m_acceptor = std::thread([this] { AcceptLoop(); });
-    }
-    ~FileServer() {
-        m_stopping = true;
-        m_acceptor.join();
-        for (auto& t : m_connections) t.join();
-        close(m_listener);
-    }
+    explicit FileServer(std::string folder) : m_folder(std::move(folder)) {}
 
-    std::string Url(const std::string& name) const { return "http://127.0.0.1:" + std::to_string(m_port) + "/" + name; }
+    std::string Url(const std::string& name) const { return m_server.Url("/" + name); }
 
 private:
-    void AcceptLoop() {
-        while (!m_stopping) {
-            pollfd p{m_listener, POLLIN, 0};
-            if (poll(&p, 1, 50) <= 0) continue;
-            int client = accept(m_listener, nullptr, nullptr);
-            if (client >= 0) m_connections.emplace_back([this, client] { Serve(client); });
-        }
-    }
-
-    bool Send(int client, const char* data, size_t size) {
-        while (size > 0 && !m_stopping) {
-            pollfd p{client, POLLOUT, 0};
-            if (poll(&p, 1, 50) <= 0) continue;
-            ssize_t n = send(client, data, size, MSG_NOSIGNAL);
-            if (n <= 0) return false;
-            data += n;
-            size -= size_t(n);
-        }
-        return size == 0;
-    }
-
-    void Serve(int client) {
-        std::string request;
-        char buf[4096];
-        while (request.find("\r\n\r\n") == std::string::npos && !m_stopping) {
-            pollfd p{client, POLLIN, 0};
-            if (poll(&p, 1, 50) <= 0) continue;
-            ssize_t n = recv(client, buf, sizeof buf, 0);
-            if (n <= 0) break;
-            request.append(buf, size_t(n));
-        }
-        size_t start = request.find(" /"), end = request.find(' ', start + 1);
-        std::string name = start == std::string::npos || end == std::string::npos
-                               ? std::string()
-                               : request.substr(start + 2, end - start - 2);
+    std::string Answer(const std::string& request) const {
+        const std::string path = LoopbackServer::PathOf(request);
+        const std::string name = path.empty() || path[0] != '/' ? std::string() : path.substr(1);
         std::ifstream file(m_folder + "/" + name, std::ios::binary);
         std::string body(std::istreambuf_iterator<char>(file), {});
         std::string head;
@@ -121,17 +66,12 @@ private:
             head += "Content-Type: video/x-ms-wmv\r\nAccept-Ranges: bytes\r\nContent-Length: " +
                     std::to_string(body.size()) + "\r\n";
         }
-        head += "Connection: close\r\n\r\n";
-        if (Send(client, head.data(), head.size())) Send(client, body.data(), body.size());
-        close(client);
+        return head + "Connection: close\r\n\r\n" + body;
     }
 
     std::string m_folder;
-    int m_listener = -1;
-    int m_port = 0;
-    std::atomic<bool> m_stopping{false};
-    std::thread m_acceptor;
-    std::vector<std::thread> m_connections;  // touched by the acceptor only, joined after it
+    // Last, so that it stops before what its handler uses goes.
+    LoopbackServer m_server{[this](const std::string& request) { return Answer(request); }};
 };
 
 // The dialog hosting the player: records the keys and wheel turns that reach it.
