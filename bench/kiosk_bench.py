@@ -9,37 +9,18 @@ the ratios to Chromium.
   bench/kiosk_bench.py --program build/desktop/platform/gtk/nilo-vod [--runs 5]
 """
 import argparse
-import json
 import os
 import shutil
-import socket
 import statistics
 import subprocess
 import sys
 import tempfile
 import time
-import urllib.request
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), ".."))
 sys.path.insert(0, os.path.join(ROOT, "tools"))
+from demo_portal_client import DemoPortal, wait_for  # noqa: E402
 from xscreen import colourful, pixel  # noqa: E402
-
-
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
-
-
-def wait_for(predicate, timeout=30.0, step=0.005):
-    deadline = time.monotonic() + timeout
-    while time.monotonic() < deadline:
-        value = predicate()
-        if value:
-            return value
-        time.sleep(step)
-    raise TimeoutError
-
 
 # ---- memory of a process and its descendants --------------------------------
 
@@ -80,33 +61,13 @@ def memory_mb(root):
 
 # ---- the portal -----------------------------------------------------------------
 
-class Portal:
-    def __init__(self, videos):
-        self.port = free_port()
-        self.process = subprocess.Popen([sys.executable, os.path.join(ROOT, "tools", "demo_portal.py"),
-                                         "--port", str(self.port), "--videos", videos],
-                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        wait_for(self.alive, timeout=10)
+def loaded_after(portal, t):
+    """The portal page's loads at or after time t (time.time())."""
+    return [e for e in portal.of("loaded") if e["time"] >= t]
 
-    def alive(self):
-        try:
-            self.events()
-            return True
-        except OSError:
-            return False
 
-    def events(self):
-        with urllib.request.urlopen("http://127.0.0.1:%d/events" % self.port, timeout=5) as r:
-            return json.load(r)
-
-    def loaded_after(self, t):
-        return [e for e in self.events() if e["kind"] == "loaded" and e["time"] >= t]
-
-    def url(self):
-        return "http://127.0.0.1:%d/authsvl?macaddr=&ipaddr=&atype=0" % self.port
-
-    def stop(self):
-        self.process.terminate()
+def portal_url(portal):
+    return "http://127.0.0.1:%d/authsvl?macaddr=&ipaddr=&atype=0" % portal.port
 
 
 def prepare_kiosk(program, portal, folder):
@@ -123,7 +84,7 @@ def prepare_kiosk(program, portal, folder):
 def prepare_chromium(chromium, portal, folder):
     return lambda: subprocess.Popen([chromium, "--kiosk", "--no-sandbox", "--disable-gpu", "--no-first-run",
                              "--disable-background-networking", "--disable-component-update", "--disable-sync",
-                             "--disable-quic", "--user-data-dir=" + folder, portal.url()],
+                             "--disable-quic", "--user-data-dir=" + folder, portal_url(portal)],
                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 
@@ -141,7 +102,7 @@ def measure(start, portal, click=None):
     t0 = time.time()
     process = start()
     try:
-        loaded = wait_for(lambda: portal.loaded_after(t0))
+        loaded = wait_for(lambda: loaded_after(portal, t0), timeout=30, step=0.005, what="portal page loaded")
         figures["start to portal loaded (ms)"] = (loaded[0]["time"] - t0) * 1000
         time.sleep(3)
         figures["idle RSS (MB)"], figures["idle PSS (MB)"] = memory_mb(process.pid)
@@ -150,7 +111,7 @@ def measure(start, portal, click=None):
             subprocess.run(["xdotool", "mousemove", x, y], check=True)
             t1 = time.monotonic()
             subprocess.run(["xdotool", "click", "1"], check=True)
-            wait_for(lambda: colourful(pixel(*probe)), timeout=15, step=0.0)
+            wait_for(lambda: colourful(pixel(*probe)), timeout=15, step=0.0, what="first frame")
             figures["click to first frame (ms)"] = (time.monotonic() - t1) * 1000
             time.sleep(2)
             figures["playing RSS (MB)"], figures["playing PSS (MB)"] = memory_mb(process.pid)
@@ -184,7 +145,8 @@ def main():
     videos = os.path.join(tmp, "videos")
     subprocess.run([os.path.join(ROOT, "tools", "make-sample-videos.sh"), videos], check=True,
                    stdout=subprocess.DEVNULL)
-    portal = Portal(videos)
+    portal = DemoPortal()
+    portal.start(videos)
     width = int(subprocess.run(["xdotool", "getdisplaygeometry"], capture_output=True, text=True).stdout.split()[0])
     height = int(subprocess.run(["xdotool", "getdisplaygeometry"], capture_output=True, text=True).stdout.split()[1])
     # The demo page's colour-bar video, and a point in the middle of the screen.

@@ -5,39 +5,21 @@ Needs DISPLAY (an Xvfb), xdotool and xwd. Arguments (environment):
   NILO_VOD      path of the built nilo-vod
   NILO_VIDEOS   folder of sample videos (tools/make-sample-videos.sh)
 """
-import json
 import os
 import shutil
-import socket
 import subprocess
 import sys
 import tempfile
 import time
 import unittest
-import urllib.request
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 sys.path.insert(0, os.path.join(ROOT, "tools"))
+from demo_portal_client import DemoPortal, wait_for  # noqa: E402
 from xscreen import dark, digest, pixel, screenshot  # noqa: E402
 PROGRAM = os.environ.get("NILO_VOD", "")
 VIDEOS = os.environ.get("NILO_VIDEOS", "")
 END_LINE = "------------------------------ END by Key ------------------------------------"
-
-
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
-
-
-def wait_for(predicate, timeout=20.0, step=0.1, what="condition"):
-    deadline = time.monotonic() + timeout
-    while time.monotonic() < deadline:
-        value = predicate()
-        if value:
-            return value
-        time.sleep(step)
-    raise AssertionError("timed out waiting for " + what)
 
 
 def xdotool(*args):
@@ -47,35 +29,6 @@ def xdotool(*args):
 def screen_size():
     out = subprocess.run(["xdotool", "getdisplaygeometry"], capture_output=True, text=True, check=True).stdout.split()
     return int(out[0]), int(out[1])
-
-
-class Portal:
-    def __init__(self, tmp):
-        self.port = free_port()
-        self.log = os.path.join(tmp, "portal.jsonl")
-        self.process = subprocess.Popen(
-            [sys.executable, os.path.join(ROOT, "tools", "demo_portal.py"), "--port", str(self.port),
-             "--videos", VIDEOS, "--log", self.log],
-            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        wait_for(self.up, what="demo portal")
-
-    def up(self):
-        try:
-            self.events()
-            return True
-        except OSError:
-            return False
-
-    def events(self):
-        with urllib.request.urlopen("http://127.0.0.1:%d/events" % self.port, timeout=5) as r:
-            return json.load(r)
-
-    def of(self, kind):
-        return [e for e in self.events() if e.get("kind") == kind]
-
-    def stop(self):
-        self.process.terminate()
-        self.process.wait(10)
 
 
 class Kiosk:
@@ -121,7 +74,8 @@ class Kiosk:
 class KioskEndToEnd(unittest.TestCase):
     def setUp(self):
         self.tmp = tempfile.mkdtemp(prefix="nilo-e2e-")
-        self.portal = Portal(self.tmp)
+        self.portal = DemoPortal()
+        self.portal.start(VIDEOS, log=os.path.join(self.tmp, "portal.jsonl"))
         self.width, self.height = screen_size()
 
     def tearDown(self):
