@@ -5,6 +5,7 @@
 #include "platform/posix/paths.h"
 #include "platform/system.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <fcntl.h>
@@ -28,6 +29,31 @@ LONG OpenError(int err, const std::string& native) {
     if (!parent.empty() && (::stat(parent.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)))
         return ERROR_PATH_NOT_FOUND;
     return ERROR_FILE_NOT_FOUND;
+}
+
+// Read and Write: one call of transfer after another until count bytes are
+// moved. An interrupted call is made again; an error or a call that moves
+// nothing (the end of the file) ends it with what was moved so far. fd is -1
+// when the file is not open.
+template <typename Transfer>
+size_t TransferAll(int fd, const void* buffer, size_t count, Transfer transfer) {
+    if (fd < 0 || (!buffer && count > 0)) {
+        SetLastError(DWORD(fd < 0 ? ERROR_INVALID_HANDLE : ERROR_INVALID_PARAMETER));
+        return 0;
+    }
+    size_t done = 0;
+    while (done < count) {
+        const ssize_t n = transfer(fd, done, std::min(count - done, size_t(SSIZE_MAX)));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            // A full disk (ENOSPC) ends a write here with what did get written.
+            SetLastError(DWORD(posix::ErrorFromErrno(errno)));
+            break;
+        }
+        if (n == 0) break;
+        done += size_t(n);
+    }
+    return done;
 }
 
 }  // namespace
@@ -134,44 +160,15 @@ uint64_t CFile::SeekToEnd() {
 }
 
 size_t CFile::Read(void* buffer, size_t count) {
-    if (!m_impl || (!buffer && count > 0)) {
-        SetLastError(DWORD(m_impl ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE));
-        return 0;
-    }
-    size_t done = 0;
-    while (done < count) {
-        const size_t want = count - done < size_t(SSIZE_MAX) ? count - done : size_t(SSIZE_MAX);
-        const ssize_t n = ::read(m_impl->Fd(), static_cast<char*>(buffer) + done, want);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            SetLastError(DWORD(posix::ErrorFromErrno(errno)));
-            break;
-        }
-        if (n == 0) break;
-        done += size_t(n);
-    }
-    return done;
+    return TransferAll(m_impl ? m_impl->Fd() : -1, buffer, count, [buffer](int fd, size_t done, size_t want) {
+        return ::read(fd, static_cast<char*>(buffer) + done, want);
+    });
 }
 
 size_t CFile::Write(const void* buffer, size_t count) {
-    if (!m_impl || (!buffer && count > 0)) {
-        SetLastError(DWORD(m_impl ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE));
-        return 0;
-    }
-    size_t done = 0;
-    while (done < count) {
-        const size_t want = count - done < size_t(SSIZE_MAX) ? count - done : size_t(SSIZE_MAX);
-        const ssize_t n = ::write(m_impl->Fd(), static_cast<const char*>(buffer) + done, want);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            // A full disk (ENOSPC) ends here with what did get written.
-            SetLastError(DWORD(posix::ErrorFromErrno(errno)));
-            break;
-        }
-        if (n == 0) break;
-        done += size_t(n);
-    }
-    return done;
+    return TransferAll(m_impl ? m_impl->Fd() : -1, buffer, count, [buffer](int fd, size_t done, size_t want) {
+        return ::write(fd, static_cast<const char*>(buffer) + done, want);
+    });
 }
 
 bool CFile::Exists(const std::u16string& path) {
