@@ -11,12 +11,14 @@ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNILO_BUILD_TEST
 cmake --build "$build" -j"$(nproc)"
 
 # A screen for the GTK and end-to-end tests; nothing else may be shown on it.
-display=:$((90 + RANDOM % 9))
-Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+# Xvfb picks a free display number and tells it through the file.
+screen=$(mktemp)
+Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$screen" >/dev/null 2>&1 &
 xvfb=$!
-trap 'kill $xvfb 2>/dev/null || true' EXIT
-for _ in $(seq 50); do xdpyinfo -display "$display" >/dev/null 2>&1 && break; sleep 0.1; done
-export DISPLAY=$display
+trap 'kill $xvfb 2>/dev/null || true; rm -f "$screen"' EXIT
+for _ in $(seq 100); do [ -s "$screen" ] && break; sleep 0.1; done
+[ -s "$screen" ] || { echo "Xvfb did not start" >&2; exit 1; }
+export DISPLAY=:$(head -n 1 "$screen")
 
 dbus-run-session -- ctest --test-dir "$build" --output-on-failure -j"$(nproc)"
 
