@@ -48,7 +48,10 @@ public:
     CWnd* GetParent() const { return m_parent; }
     UINT GetDlgCtrlID() const { return m_id; }
     DWORD GetStyle() const { return m_style; }
+    DWORD GetExStyle() const { return m_exStyle; }
     WindowKind Kind() const { return m_kind; }
+    // The icon or bitmap resource a picture control shows; 0 for others.
+    UINT ImageId() const { return m_imageId; }
     const std::vector<CWnd*>& Children() const { return m_children; }
 
     void MoveWindow(int x, int y, int width, int height, BOOL repaint = TRUE);
@@ -94,7 +97,7 @@ public:
     // For the platform: creation of a window of a given kind, and the handover
     // of a template's child window to the member bound to it.
     BOOL CreateWindowOfKind(WindowKind kind, DWORD style, const RECT& rect, CWnd* parent, UINT id,
-                            const std::u16string& text);
+                            const std::u16string& text, DWORD exStyle = 0, UINT imageId = 0);
     void TakeOverWindow(CWnd& from);
     void SetPeerRect(const RECT& rect) { m_rect = rect; }
     void SetIconicState(bool iconic) { m_iconic = iconic; }
@@ -115,6 +118,8 @@ private:
     std::vector<CWnd*> m_children;   // child windows and owned pop-ups
     UINT m_id = 0;
     DWORD m_style = 0;
+    DWORD m_exStyle = 0;
+    UINT m_imageId = 0;
     RECT m_rect;                     // in the parent's client coordinates, or the screen's
     bool m_visible = false;
     bool m_iconic = false;

@@ -20,7 +20,7 @@ BOOL CDialog::CreateFromTemplate(CWnd* parent) {
               DialogUnitsY(tmpl->y + tmpl->cy)};
     // Created hidden; shown after initialisation when the template says so.
     if (!CreateWindowOfKind(WindowKind::Dialog, tmpl->style & ~WS_VISIBLE, rect, parent, 0,
-                            tmpl->caption))
+                            tmpl->caption, tmpl->exStyle))
         return FALSE;
     for (const DialogItem& item : tmpl->items) {
         auto child = std::make_unique<CWnd>();
@@ -38,7 +38,7 @@ BOOL CDialog::CreateFromTemplate(CWnd* parent) {
             break;
         case ItemKind::Static:
             made = child->CreateWindowOfKind(WindowKind::Static, item.style | WS_CHILD, r, this,
-                                             item.id, item.text);
+                                             item.id, item.text, 0, item.imageId);
             break;
         }
         if (made) m_templateItems.push_back(std::move(child));

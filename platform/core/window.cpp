@@ -63,10 +63,12 @@ void CWnd::AttachPeer(std::unique_ptr<WindowPeer> peer, WindowKind kind, DWORD s
 }
 
 BOOL CWnd::CreateWindowOfKind(WindowKind kind, DWORD style, const RECT& rect, CWnd* parent,
-                              UINT id, const std::u16string& text) {
+                              UINT id, const std::u16string& text, DWORD exStyle, UINT imageId) {
     if (m_peer) return FALSE;
     // State first, so the backend creates the peer from it.
     AttachPeer(nullptr, kind, style, rect, parent, id, text);
+    m_exStyle = exStyle;
+    m_imageId = imageId;
     m_peer = backend::CreateWindowPeer(*this);
     if (!m_peer) {
         DetachFromParent();
@@ -106,6 +108,8 @@ void CWnd::TakeOverWindow(CWnd& from) {
     m_peer = std::move(peer);
     m_kind = from.m_kind;
     m_style = from.m_style;
+    m_exStyle = from.m_exStyle;
+    m_imageId = from.m_imageId;
     m_rect = from.m_rect;
     m_id = from.m_id;
     m_text = from.m_text;

@@ -307,9 +307,8 @@ public:
 private:
     static GtkWidget* MakeWidget(CWnd& wnd) {
         const DWORD kind = wnd.GetStyle() & 0x1F;
-        // The kiosk's one icon; a picture static shows the bitmap of its own id.
-        if (kind == SS_ICON) return gtk_image_new_from_pixbuf(LoadPicture(FindIconFile(128)));
-        if (kind == SS_BITMAP) return gtk_image_new_from_pixbuf(BitmapPicture(wnd.GetDlgCtrlID()));
+        if (kind == SS_ICON) return gtk_image_new_from_pixbuf(LoadPicture(FindIconFile(wnd.ImageId())));
+        if (kind == SS_BITMAP) return gtk_image_new_from_pixbuf(BitmapPicture(wnd.ImageId()));
         GtkWidget* label = gtk_label_new(WithoutMnemonic(wnd.GetWindowText()).c_str());
         gtk_label_set_xalign(GTK_LABEL(label), 0);
         return label;

@@ -3,7 +3,6 @@
 // buttons, the cursor, message boxes and the start-up services.
 #include "platform/win32/win32_backend.h"
 
-#include "res/resource.h"
 
 #include <commctrl.h>
 #include <winsock2.h>
@@ -274,24 +273,10 @@ std::unique_ptr<Peer> CreateSystemChild(nilo::CWnd& wnd, const wchar_t* cls, DWO
     return peer;
 }
 
-// The picture of a static icon or bitmap control: the image its template
-// item names. Template items are found by control id and kind, since the
-// window itself keeps no resource id.
-UINT TemplateImageOf(const nilo::CWnd& wnd, DWORD type) {
-    for (UINT templateId : {UINT(IDD_ABOUTBOX), UINT(IDD_MORAVEL_PLAYER_DIALOG), UINT(IDD_WMP_DIALOG)}) {
-        const nilo::DialogTemplate* tmpl = nilo::FindDialogTemplate(templateId);
-        if (!tmpl) continue;
-        for (const nilo::DialogItem& item : tmpl->items)
-            if (item.kind == nilo::ItemKind::Static && item.id == wnd.GetDlgCtrlID() && (item.style & 0x1F) == type)
-                return item.imageId;
-    }
-    return 0;
-}
-
 std::unique_ptr<Peer> CreateStatic(nilo::CWnd& wnd) {
     const DWORD style = wnd.GetStyle() | WS_CHILD;
     const DWORD type = style & 0x1F;
-    const UINT imageId = (type == SS_ICON || type == SS_BITMAP) ? TemplateImageOf(wnd, type) : 0;
+    const UINT imageId = (type == SS_ICON || type == SS_BITMAP) ? wnd.ImageId() : 0;
     auto peer = CreateSystemChild(wnd, L"STATIC", style);
     if (!peer || !imageId) return peer;
     if (type == SS_ICON)
@@ -311,7 +296,7 @@ std::unique_ptr<Peer> CreateOwnPeer(nilo::CWnd& wnd) {
         style &= 0xFFFF0000u;
         style |= WS_CLIPCHILDREN;
     }
-    if (!(style & WS_CHILD) && !wnd.GetParent()) exStyle |= WS_EX_APPWINDOW;
+    exStyle |= wnd.GetExStyle();
     if (!CreateOwnWindow(*peer, style, exStyle)) return nullptr;
     return peer;
 }

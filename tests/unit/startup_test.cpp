@@ -80,6 +80,11 @@ TEST_F(StartupTest, WindowCoversTheScreenAndTheBrowserItsClientArea) {
         EXPECT_EQ(client, (RECT{0, 0, w, h}));
         EXPECT_EQ(U8(dlg.GetWindowText()), "Nilo-VOD 주문형비디오솔루션");
         EXPECT_TRUE(dlg.IsWindowVisible());
+        // It has a taskbar button, and its hidden title picture is bitmap 139.
+        EXPECT_EQ(dlg.GetExStyle() & WS_EX_APPWINDOW, WS_EX_APPWINDOW);
+        ASSERT_NE(dlg.GetDlgItem(139), nullptr);
+        EXPECT_EQ(dlg.GetDlgItem(139)->ImageId(), 139u);
+        EXPECT_FALSE(dlg.GetDlgItem(139)->IsWindowVisible());
         kiosk.reset();
     }
 }
