@@ -20,6 +20,7 @@ public:
 
     virtual void BoundsChanged() {}
     virtual void VisibilityChanged() {}
+    virtual void EnabledChanged() {}
     virtual void TextChanged() {}
     virtual void RaisedToTop() {}
     virtual void IconChanged() {}

@@ -60,6 +60,9 @@ public:
     void GetClientRect(RECT* rect) const;
     BOOL ShowWindow(int cmdShow);
     BOOL IsWindowVisible() const { return m_visible; }
+    // A disabled window takes no keyboard or mouse input.
+    BOOL EnableWindow(BOOL enable = TRUE);
+    BOOL IsWindowEnabled() const { return m_enabled; }
     BOOL IsIconic() const { return m_iconic; }
     void SetWindowText(const std::u16string& text);
     std::u16string GetWindowText() const { return m_text; }
@@ -122,6 +125,7 @@ private:
     UINT m_imageId = 0;
     RECT m_rect;                     // in the parent's client coordinates, or the screen's
     bool m_visible = false;
+    bool m_enabled = true;
     bool m_iconic = false;
     std::u16string m_text;
     HICON m_bigIcon = 0, m_smallIcon = 0;

@@ -55,12 +55,19 @@ BOOL CDialog::Create(UINT templateId, CWnd* parent) {
 
 intptr_t CDialog::DoModal() {
     m_modalResult = -1;
-    if (!CreateFromTemplate(m_parentAtConstruction)) return -1;
+    // Without a parent of its own, a modal dialog belongs to the main window.
+    CWnd* owner = m_parentAtConstruction;
+    if (!owner && AfxGetApp() && AfxGetApp()->m_pMainWnd != this) owner = AfxGetApp()->m_pMainWnd;
+    if (owner && !owner->GetSafeHwnd()) owner = nullptr;
+    if (!CreateFromTemplate(owner)) return -1;
+    const bool disableOwner = owner && owner->IsWindowEnabled();
+    if (disableOwner) owner->EnableWindow(FALSE);
     m_inModalLoop = true;
     if (GetSafeHwnd()) ShowWindow(SW_SHOW);
     backend::RunLoop([this] { return !m_inModalLoop || QuitRequested(); });
     bool endedByQuit = m_inModalLoop;
     m_inModalLoop = false;
+    if (disableOwner && IsLiveWindow(owner)) owner->EnableWindow(TRUE);
     DestroyWindow();
     m_templateItems.clear();
     return endedByQuit ? -1 : m_modalResult;

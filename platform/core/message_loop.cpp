@@ -35,9 +35,28 @@ bool PreTranslate(MSG& msg) {
     return false;
 }
 
+namespace {
+bool IsInput(UINT message) {
+    return (message >= WM_KEYDOWN && message <= 0x0109 /* WM_KEYLAST */) ||
+           (message >= WM_MOUSEMOVE && message <= 0x020E /* WM_MOUSELAST */);
+}
+
+// Input goes nowhere while the window, or the top-level window it sits in, is
+// disabled: a modal dialog's owner waits for it.
+bool TakesInput(const CWnd* wnd) {
+    for (; wnd; wnd = (wnd->GetStyle() & WS_CHILD) ? wnd->GetParent() : nullptr)
+        if (!wnd->IsWindowEnabled()) return false;
+    return true;
+}
+}  // namespace
+
 LRESULT DeliverMessage(const MSG& msg, bool* consumed) {
     if (consumed) *consumed = false;
     if (!msg.hwnd || !IsLiveWindow(msg.hwnd)) return 0;
+    if (IsInput(msg.message) && !TakesInput(msg.hwnd)) {
+        if (consumed) *consumed = true;
+        return 0;
+    }
     MSG copy = msg;
     if (PreTranslate(copy)) {
         if (consumed) *consumed = true;

@@ -176,6 +176,13 @@ BOOL CWnd::ShowWindow(int cmdShow) {
     return wasVisible;
 }
 
+BOOL CWnd::EnableWindow(BOOL enable) {
+    BOOL wasDisabled = m_enabled ? FALSE : TRUE;
+    m_enabled = enable != FALSE;
+    if (m_peer) m_peer->EnabledChanged();
+    return wasDisabled;
+}
+
 void CWnd::SetWindowText(const std::u16string& text) {
     m_text = text;
     if (m_peer) m_peer->TextChanged();

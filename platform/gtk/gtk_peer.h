@@ -25,6 +25,7 @@ public:
 
     void BoundsChanged() override;
     void VisibilityChanged() override;
+    void EnabledChanged() override;
     void RaisedToTop() override;
     void Invalidate() override;
     std::unique_ptr<PaintSurface> BeginPaint() override { return nullptr; }

@@ -368,6 +368,8 @@ void GtkPeer::BoundsChanged() {
 
 void GtkPeer::VisibilityChanged() { gtk_widget_set_visible(m_widget, Window().IsWindowVisible()); }
 
+void GtkPeer::EnabledChanged() { gtk_widget_set_sensitive(m_widget, Window().IsWindowEnabled()); }
+
 void GtkPeer::RaisedToTop() {
     // A GtkFixed draws its children in the order they were added.
     GtkWidget* parent = gtk_widget_get_parent(m_widget);

@@ -27,6 +27,7 @@ public:
 
     void BoundsChanged() override;
     void VisibilityChanged() override;
+    void EnabledChanged() override;
     void TextChanged() override;
     void RaisedToTop() override;
     void IconChanged() override;

@@ -366,6 +366,10 @@ void Peer::VisibilityChanged() {
     ::ShowWindow(m_hwnd, cmd);
 }
 
+void Peer::EnabledChanged() {
+    if (m_hwnd) ::EnableWindow(m_hwnd, Window().IsWindowEnabled());
+}
+
 void Peer::TextChanged() {
     if (m_hwnd) ::SetWindowTextW(m_hwnd, Wide(Window().GetWindowText()));
 }

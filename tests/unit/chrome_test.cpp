@@ -1,6 +1,7 @@
 // The kiosk window's chrome and lock-down: the two bitmap buttons, the key
 // filter and the two ways to end, the system menu and About box, the hand
 // cursor, painting and the drag icon.
+#include "app/MORAVEL_PLAYER.h"
 #include "kiosk_fixture.h"
 
 #include <string>
@@ -150,6 +151,17 @@ TEST_F(ChromeTest, F9EndsTheProgramOnlyWhenTheCloseKeyIsEnabled) {
     }
 }
 
+TEST_F(ChromeTest, DisabledKioskTakesNoKeys) {
+    StartWith("enable_log=1\nenable_closekey=1\n");
+    kiosk->EnableWindow(FALSE);
+    Deliver(&kiosk->m_web, WM_KEYDOWN, VK_F9);
+    EXPECT_FALSE(QuitRequested());
+    EXPECT_FALSE(LogHasEndLine());
+    kiosk->EnableWindow(TRUE);
+    Deliver(&kiosk->m_web, WM_KEYDOWN, VK_F9);
+    EXPECT_TRUE(QuitRequested());
+}
+
 TEST_F(ChromeTest, F9EndsTheModalKioskWithTheEndLine) {
     WriteConfig("[CONFIG]\nenable_log=1\nenable_closekey=1\n");
     kiosk = std::make_unique<CMORAVEL_PLAYERDlg>();
@@ -232,13 +244,20 @@ TEST_F(ChromeTest, AboutBoxOpensModallyAndLeavesTheKioskAsItWas) {
         const RECT rect = Rect(*kiosk);
         const size_t children = kiosk->Children().size();
         int idle = 0;
+        bool kioskTookInput = true;
+        theApp.m_pMainWnd = kiosk.get();
         headless::SetIdleHandler([&] {
             ++idle;
+            // While the About box is up the kiosk behind it takes no keys.
+            kioskTookInput = kiosk->IsWindowEnabled();
             return false;
         });  // ends the About box
 
         Deliver(kiosk.get(), WM_SYSCOMMAND, command);
+        theApp.m_pMainWnd = nullptr;
         EXPECT_EQ(idle, 1) << "one modal loop ran";
+        EXPECT_FALSE(kioskTookInput);
+        EXPECT_TRUE(kiosk->IsWindowEnabled());
         ExpectKioskUntouched();
         EXPECT_EQ(kiosk->GetWindowText(), title);
         EXPECT_EQ(Rect(*kiosk), rect);
