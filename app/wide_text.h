@@ -10,9 +10,6 @@ inline std::u16string DecimalText(long long value) {
     return std::u16string(digits.begin(), digits.end());
 }
 
-// A plain ASCII text as UTF-16.
-inline std::u16string AsciiText(const std::string& text) { return std::u16string(text.begin(), text.end()); }
-
 inline bool Contains(const std::u16string& text, const std::u16string& part) {
     return text.find(part) != std::u16string::npos;
 }

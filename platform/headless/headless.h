@@ -37,7 +37,6 @@ void SetIdleHandler(std::function<bool()> handler);
 
 // ---- screen, start-up, message boxes, cursor, painting ---------------------
 void SetScreenSize(int width, int height);
-void SetCaptionHeight(int pixels);  // height of a WS_CAPTION window's title bar
 void SetStartupResults(bool commonControls, bool sockets, bool ole);
 struct StartupCalls { DWORD iccSize = 0, iccClasses = 0; int commonControls = 0, sockets = 0, ole = 0; };
 StartupCalls Startup();

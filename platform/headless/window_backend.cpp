@@ -95,7 +95,6 @@ UINT TimerPeriod(const CWnd& wnd, UINT_PTR id) {
 
 void SetIdleHandler(std::function<bool()> handler) { TheState().idle = std::move(handler); }
 void SetScreenSize(int width, int height) { TheState().screenWidth = width, TheState().screenHeight = height; }
-void SetCaptionHeight(int pixels) { TheState().captionHeight = pixels; }
 void SetStartupResults(bool commonControls, bool sockets, bool ole) {
     State& s = TheState();
     s.commonControlsOk = commonControls, s.socketsOk = sockets, s.oleOk = ole;
