@@ -106,6 +106,11 @@ GtkWidget* FocusOrSelf(GtkWidget* widget) {
 // The window whose cursor WM_SETCURSOR sets: the one the pointer entered last.
 GtkWidget* g_hovered = nullptr;
 
+// While the program waits for a page script's answer the main context runs
+// on; key and wheel input then goes nowhere, so no handler runs inside
+// another one (a second Escape must not close the player twice).
+int g_waiting = 0;
+
 // ---- painting -----------------------------------------------------------
 
 class CairoSurface : public PaintSurface {
@@ -387,6 +392,7 @@ void GtkPeer::Invalidate() { gtk_widget_queue_draw(m_widget); }
 // ---- input delivery -----------------------------------------------------
 
 bool DeliverKeyEvent(GtkWidget* widget, const GdkEventKey* event) {
+    if (g_waiting) return true;
     CWnd* target = WindowOf(widget);
     UINT vk = VirtualKey(event->keyval);
     if (!target || vk == 0) return false;
@@ -397,6 +403,7 @@ bool DeliverKeyEvent(GtkWidget* widget, const GdkEventKey* event) {
 }
 
 bool DeliverScrollEvent(GtkWidget* widget, const GdkEventScroll* event) {
+    if (g_waiting) return true;
     CWnd* target = WindowOf(widget);
     if (!target) return false;
     int delta = 0;
@@ -416,7 +423,9 @@ bool WaitUntil(const std::function<bool()>& done, unsigned timeoutMs) {
         *static_cast<bool*>(flag) = true;
         return G_SOURCE_REMOVE;
     }, &timedOut);
+    ++g_waiting;
     while (!done() && !timedOut) g_main_context_iteration(nullptr, TRUE);
+    --g_waiting;
     if (!timedOut) g_source_remove(timer);
     return done();
 }
