@@ -453,6 +453,21 @@ TEST_F(PlayerTest, KeysWithAltGetNoAction) {
     EXPECT_TRUE(ViewCalls().empty());
 }
 
+TEST_F(PlayerTest, PlayerKeysStayWithThePlayer) {
+    // The kiosk's own filter is for the kiosk window: F9 in the player does
+    // not end the program, and the kiosk does not swallow the player's Escape.
+    Start("[CONFIG]\nenable_log=1\nenable_closekey=1\n");
+    Open(u"mms://media.example.invalid/vod/movie01.wmv#Autumn");
+    Key(VK_F9);
+    EXPECT_FALSE(QuitRequested());
+    EXPECT_EQ(Log().find("END by Key"), std::string::npos);
+    Key(VK_ESCAPE);
+    EXPECT_FALSE(Player().IsWindowVisible());
+    headless::Post(kiosk.get(), WM_KEYDOWN, VK_F9);
+    headless::Pump();
+    EXPECT_TRUE(QuitRequested());
+}
+
 TEST_F(PlayerTest, KeysAddressedToTheControlWindowActTheSame) {
     Start();
     Prepare(3, false);
