@@ -9,7 +9,7 @@ build_packages=(g++ cmake make pkg-config googletest libgtest-dev libgmock-dev p
 desktop_packages=(libgtk-3-dev libwebkit2gtk-4.1-dev libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad gstreamer1.0-plugins-ugly
   gstreamer1.0-libav gstreamer1.0-tools gstreamer1.0-gtk3 gstreamer1.0-gl gstreamer1.0-x
-  xvfb xauth xdotool x11-apps x11-utils dbus dbus-x11 fonts-noto-cjk)
+  xvfb xauth xdotool x11-apps dbus fonts-noto-cjk)
 
 wanted=()
 for group in "$@"; do
