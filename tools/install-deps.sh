@@ -2,6 +2,7 @@
 # Installs, from Debian's packages, what building and testing need.
 #   tools/install-deps.sh build     compiler, CMake, GoogleTest
 #   tools/install-deps.sh desktop   the Linux desktop program: GTK, WebKitGTK, GStreamer, Xvfb
+#   tools/install-deps.sh hardening clang with its sanitizer and libFuzzer runtimes
 # Packages already present are left alone, so a second run is quick.
 set -euo pipefail
 
@@ -10,12 +11,14 @@ desktop_packages=(libgtk-3-dev libwebkit2gtk-4.1-dev libgstreamer1.0-dev libgstr
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad gstreamer1.0-plugins-ugly
   gstreamer1.0-libav gstreamer1.0-tools gstreamer1.0-gtk3 gstreamer1.0-gl gstreamer1.0-x
   xvfb xauth xdotool x11-apps dbus fonts-noto-cjk)
+hardening_packages=(clang libclang-rt-dev llvm)
 
 wanted=()
 for group in "$@"; do
   case "$group" in
     build) wanted+=("${build_packages[@]}") ;;
     desktop) wanted+=("${build_packages[@]}" "${desktop_packages[@]}") ;;
+    hardening) wanted+=("${build_packages[@]}" "${hardening_packages[@]}") ;;
     *) echo "unknown group: $group" >&2; exit 2 ;;
   esac
 done
