@@ -7,6 +7,9 @@
 namespace nilo {
 
 void CMORAVEL_PLAYERDlg::NavigatePortal() {
+    // Without a browser control nothing can be opened, so the log must not
+    // name an address as opened (start-up skips the call for the same reason).
+    if (!m_web.GetSafeHwnd()) return;
     // Without a usable adapter both parameters go empty.
     std::u16string ip, mac;
     GetHostIdentity(&ip, &mac);
