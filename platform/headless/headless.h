@@ -170,4 +170,8 @@ bool GetRegistryValue(HKEY root, const std::u16string& key, const std::u16string
 struct RegistryOpen { HKEY root; std::u16string key; REGSAM sam; LONG result; };
 std::vector<RegistryOpen> RegistryOpens();
 
+// Forgets what the machine has recorded so far (adapter query sizes, registry
+// opens, message boxes): a long run would otherwise keep every call it made.
+void ForgetRecords();
+
 }  // namespace nilo::headless

@@ -70,6 +70,13 @@ bool GetRegistryValue(HKEY root, const std::u16string& key, const std::u16string
 
 std::vector<RegistryOpen> RegistryOpens() { return TheState().registryOpens; }
 
+void ForgetRecords() {
+    State& s = TheState();
+    s.adapterQuerySizes = {};
+    s.registryOpens = {};
+    s.messageBoxes = {};
+}
+
 }  // namespace headless
 
 using headless::TheState;
