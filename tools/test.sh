@@ -22,5 +22,8 @@ export DISPLAY=:$(head -n 1 "$screen")
 
 dbus-run-session -- ctest --test-dir "$build" --output-on-failure -j"$(nproc)"
 
+# The tests again under the sanitizers (clang), and a short run of every fuzz target.
+"$root/tools/hardening-test.sh"
+
 # Nilo-VOD.exe, built with MinGW and tested under Wine.
 "$root/tools/win32-test.sh"

@@ -83,6 +83,10 @@ LONG CRegKey::SetValue(const std::u16string& name, DWORD type, const BYTE* data,
     posix::RegistryFile file;
     const LONG loaded = LoadRoot(m_impl->root, file);
     if (loaded != ERROR_SUCCESS) return loaded;
+    // Saving writes back only what was read: a file with comments or lines
+    // this reader does not know (edited by hand, or by another tool) is left
+    // as it is rather than lose them.
+    if (file.DroppedLines() > 0) return ERROR_BADDB;
     const std::basic_string<BYTE> bytes = size > 0 ? std::basic_string<BYTE>(data, data + size) : std::basic_string<BYTE>();
     if (!file.Set(m_impl->path, name, type, bytes)) return ERROR_INVALID_PARAMETER;
     return file.Save(posix::RegistryFilePath(m_impl->root));

@@ -251,6 +251,7 @@ void RegistryFile::Clear() {
     m_keys.clear();
     m_keyIndex.clear();
     m_valueIndex.clear();
+    m_droppedLines = 0;
 }
 
 LONG RegistryFile::Load(const std::string& path) {
@@ -271,16 +272,24 @@ void RegistryFile::Parse(const std::string& bytes) {
     Clear();
     const std::vector<std::u16string> lines = SplitLines(DecodeText(bytes));
     bool inKey = false;  // false under a deleted or unnamed key
+    bool headerSeen = false;
     std::u16string keyPath;
     for (size_t n = 0; n < lines.size(); ++n) {
         const std::u16string line = Trim(lines[n]);
-        if (line.empty() || line[0] == u';') continue;
+        if (line.empty()) continue;
+        const bool header = !headerSeen && (line == FromUtf8(kHeader) || line == u"REGEDIT4");
+        headerSeen = true;
+        if (header) continue;
+        // Every way on from here that keeps nothing counts the line as dropped.
+        ++m_droppedLines;
+        if (line[0] == u';') continue;
         if (line[0] == u'[') {
             inKey = false;
             keyPath.clear();
             if (line.size() < 3 || line.back() != u']' || line[1] == u'-') continue;
             keyPath = TrimKeyPath(line.substr(1, line.size() - 2));
             inKey = CreateKey(keyPath);
+            if (inKey) --m_droppedLines;
             continue;
         }
         if (line[0] != u'"' && line[0] != u'@') continue;
@@ -335,7 +344,7 @@ void RegistryFile::Parse(const std::string& bytes) {
             // "Name"=- deletes a value on import; there is nothing to keep.
             continue;
         }
-        if (inKey) Set(keyPath, value.name, value.type, std::move(value.data));
+        if (inKey && Set(keyPath, value.name, value.type, std::move(value.data))) --m_droppedLines;
     }
 }
 

@@ -49,6 +49,9 @@ public:
 
     // The keys in file order, each with its values in file order.
     const std::vector<RegistryKey>& Keys() const { return m_keys; }
+    // Lines the last Parse read but could not keep: comments, deletions and
+    // lines that do not parse. Text() would lose them.
+    size_t DroppedLines() const { return m_droppedLines; }
     void Clear();
 
 private:
@@ -57,6 +60,7 @@ private:
     // index in its values. Files from outside may be large.
     std::map<std::u16string, size_t> m_keyIndex;
     std::vector<std::map<std::u16string, size_t>> m_valueIndex;
+    size_t m_droppedLines = 0;
 };
 
 // "HKEY_CURRENT_USER" or "HKEY_LOCAL_MACHINE", as the file's sections name them.

@@ -18,6 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     posix::RegistryFile again;
     again.Parse(saved);
     FUZZ_CHECK(again.Text() == saved);
+    FUZZ_CHECK(again.DroppedLines() == 0);  // everything written reads back
     FUZZ_CHECK(again.Keys().size() == file.Keys().size());
     return 0;
 }

@@ -174,6 +174,36 @@ TEST_F(RegistryTest, SetValueWritesTheFileAndKeepsTheRest) {
     EXPECT_EQ(file.Keys().size(), 1u);
 }
 
+TEST_F(RegistryTest, SetValueLeavesAFileItCannotWriteBackWhole) {
+    // Each of these files holds a line the reader keeps nothing of; writing
+    // the file again would lose it.
+    const std::string key = "[HKEY_CURRENT_USER\\Software\\Nilo\\VOD]\n";
+    const std::string cases[] = {
+        key + "; seat 7, set up by IT\n\"Server\"=\"a\"\n",
+        key + "\"Server\"=\"a\"\n\"Port\"=dword:zz\n",
+        key + "\"Old\"=-\n",
+        key + "[-HKEY_CURRENT_USER\\Software\\Gone]\n",
+        key + "\"Cut\"=hex:01,02,\\\n",
+        "Windows Registry Editor Version 5.00\n" + key + "Windows Registry Editor Version 5.00\n",
+    };
+    const DWORD port = 9090;
+    for (const std::string& text : cases) {
+        WriteBytes(user, text);
+        CRegKey reg;
+        ASSERT_EQ(reg.Open(HKEY_CURRENT_USER, u"Software\\Nilo\\VOD", KEY_ALL_ACCESS), ERROR_SUCCESS) << text;
+        EXPECT_EQ(reg.SetValue(u"Port", REG_DWORD, reinterpret_cast<const BYTE*>(&port), 4), ERROR_BADDB) << text;
+        EXPECT_EQ(test::ReadBytes(user), text);
+    }
+
+    // What the reader keeps whole, header and blank lines included, is written.
+    for (const std::string& text : {"REGEDIT4\n\n" + key + "\"Server\"=\"a\"\n", key + "\"Long\"=hex:01,\\\n  02\n"}) {
+        WriteBytes(user, text);
+        CRegKey reg;
+        ASSERT_EQ(reg.Open(HKEY_CURRENT_USER, u"Software\\Nilo\\VOD", KEY_ALL_ACCESS), ERROR_SUCCESS);
+        EXPECT_EQ(reg.SetValue(u"Port", REG_DWORD, reinterpret_cast<const BYTE*>(&port), 4), ERROR_SUCCESS) << text;
+    }
+}
+
 TEST_F(RegistryTest, RootsKeepSeparateFiles) {
     CRegKey root;
     ASSERT_EQ(root.Open(HKEY_LOCAL_MACHINE, u"", KEY_ALL_ACCESS), ERROR_SUCCESS);
