@@ -2,6 +2,7 @@
 // the atomic save.
 #include "platform/posix/registry_file.h"
 #include "platform/system.h"
+#include "tests/faults/guards.h"
 #include "tests/posix/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -371,7 +372,8 @@ TEST_F(RegistryFileTest, SaveThroughALinkReplacesItsTarget) {
 }
 
 TEST_F(RegistryFileTest, SaveIntoAReadOnlyFolderFailsAndKeepsTheOriginal) {
-    if (geteuid() == 0) GTEST_SKIP() << "permissions do not stop root";
+    test::PermissionsBindRoot heldToPermissions;  // root writes through permission bits otherwise
+    ASSERT_TRUE(heldToPermissions.Ok());
     const std::string folder = dir.Path("locked");
     ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
     const std::string path = folder + "/registry.reg";
