@@ -9,36 +9,38 @@ using namespace nilo;
 
 namespace {
 
-void CheckToWide(UINT codePage, const std::string& bytes) {
-    auto source = std::make_unique<char[]>(bytes.size());  // exactly the input: a read past it is caught
-    std::copy(bytes.begin(), bytes.end(), source.get());
-    const int srcLen = int(bytes.size());
-    const int needed = MultiByteToWideChar(codePage, 0, source.get(), srcLen, nullptr, 0);
-    FUZZ_CHECK(needed >= 0 && needed <= srcLen);
+// Asks the length, converts into exactly that room, and checks one unit
+// less is refused. The source is a heap copy of exactly its length, so a
+// read past it is caught.
+template <typename From, typename To, typename Convert>
+void CheckConversion(const std::basic_string<From>& text, int most, Convert convert) {
+    auto source = std::make_unique<From[]>(text.size());
+    std::copy(text.begin(), text.end(), source.get());
+    const int srcLen = int(text.size());
+    const int needed = convert(source.get(), srcLen, nullptr, 0);
+    FUZZ_CHECK(needed >= 0 && needed <= most * srcLen);
     if (needed == 0) return;
-    auto dest = std::make_unique<char16_t[]>(size_t(needed));
-    FUZZ_CHECK(MultiByteToWideChar(codePage, 0, source.get(), srcLen, dest.get(), needed) == needed);
+    auto dest = std::make_unique<To[]>(size_t(needed));
+    FUZZ_CHECK(convert(source.get(), srcLen, dest.get(), needed) == needed);
     if (needed > 1) {
         SetLastError(0);
-        FUZZ_CHECK(MultiByteToWideChar(codePage, 0, source.get(), srcLen, dest.get(), needed - 1) == 0);
+        FUZZ_CHECK(convert(source.get(), srcLen, dest.get(), needed - 1) == 0);
         FUZZ_CHECK(GetLastError() == ERROR_INSUFFICIENT_BUFFER);
     }
 }
 
+// Bytes in: at most one UTF-16 unit per byte.
+void CheckToWide(UINT codePage, const std::string& bytes) {
+    CheckConversion<char, char16_t>(bytes, 1, [codePage](const char* src, int len, char16_t* dest, int room) {
+        return MultiByteToWideChar(codePage, 0, src, len, dest, room);
+    });
+}
+
+// UTF-16 out: at most four bytes per unit in any code page.
 void CheckToBytes(UINT codePage, const std::u16string& text) {
-    auto source = std::make_unique<char16_t[]>(text.size());
-    std::copy(text.begin(), text.end(), source.get());
-    const int srcLen = int(text.size());
-    const int needed = WideCharToMultiByte(codePage, 0, source.get(), srcLen, nullptr, 0);
-    FUZZ_CHECK(needed >= 0 && needed <= 4 * srcLen);
-    if (needed == 0) return;
-    auto dest = std::make_unique<char[]>(size_t(needed));
-    FUZZ_CHECK(WideCharToMultiByte(codePage, 0, source.get(), srcLen, dest.get(), needed) == needed);
-    if (needed > 1) {
-        SetLastError(0);
-        FUZZ_CHECK(WideCharToMultiByte(codePage, 0, source.get(), srcLen, dest.get(), needed - 1) == 0);
-        FUZZ_CHECK(GetLastError() == ERROR_INSUFFICIENT_BUFFER);
-    }
+    CheckConversion<char16_t, char>(text, 4, [codePage](const char16_t* src, int len, char* dest, int room) {
+        return WideCharToMultiByte(codePage, 0, src, len, dest, room);
+    });
 }
 
 bool IsWellFormed(const std::u16string& text) {

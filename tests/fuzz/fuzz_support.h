@@ -1,6 +1,7 @@
 // What the fuzz targets share: a seat in a temporary folder, input bytes as
 // text, and a check that stops the run with a message.
 #pragma once
+#include "app/MORAVEL_PLAYERDlg.h"
 #include "app/event_log.h"
 #include "platform/headless/headless.h"
 #include "platform/system.h"
@@ -9,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -48,6 +50,19 @@ inline void ResetSeat() {
     headless::Reset();
     headless::SetModuleFileName(WindowsPath(SeatFolder() + "/Nilo-VOD.exe"));
     g_bEnableLog = 0;
+}
+
+// A kiosk window made once for the process, on a fresh seat, with the
+// headless browser in it.
+inline CMORAVEL_PLAYERDlg& RunningKiosk() {
+    static const auto kiosk = [] {
+        ResetSeat();
+        auto dialog = std::make_unique<CMORAVEL_PLAYERDlg>();
+        dialog->Create(CMORAVEL_PLAYERDlg::IDD, nullptr);
+        headless::Pump();
+        return dialog;
+    }();
+    return *kiosk;
 }
 
 inline void WriteFile(const std::string& path, const uint8_t* data, size_t size) {

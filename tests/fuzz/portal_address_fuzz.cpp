@@ -5,8 +5,6 @@
 #include "app/wide_text.h"
 #include "tests/fuzz/fuzz_support.h"
 
-#include <memory>
-
 using namespace nilo;
 
 namespace {
@@ -34,20 +32,13 @@ bool IsUpperHex(const std::u16string& text) {
 // Input lines: server address, certify type, ltime, id, gender, age, PC name,
 // PC number, then one adapter per line.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const auto kiosk = [] {
-        fuzz::ResetSeat();
-        auto dialog = std::make_unique<CMORAVEL_PLAYERDlg>();
-        dialog->Create(CMORAVEL_PLAYERDlg::IDD, nullptr);
-        headless::Pump();
-        return dialog;
-    }();
+    CMORAVEL_PLAYERDlg& seat = fuzz::RunningKiosk();
     std::vector<std::string> lines = fuzz::Lines(data, size);
     lines.resize(std::max<size_t>(lines.size(), 8));
     std::vector<AdapterSpec> adapters;
     for (size_t i = 8; i < lines.size() && adapters.size() < 16; ++i) adapters.push_back(ParseAdapter(lines[i], DWORD(i)));
     headless::SetAdapterLists({adapters});
 
-    CMORAVEL_PLAYERDlg& seat = *kiosk;
     seat.m_strServerUrl = FromUtf8(lines[0]);
     seat.m_nCertifyType = ParseDecimal(FromUtf8(lines[1]));
     std::u16string* fields[] = {&seat.m_strLTime, &seat.m_strId, &seat.m_strGender, &seat.m_strAge,

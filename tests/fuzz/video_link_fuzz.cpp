@@ -5,8 +5,6 @@
 #include "portal/navigation.h"
 #include "tests/fuzz/fuzz_support.h"
 
-#include <memory>
-
 using namespace nilo;
 
 namespace {
@@ -38,28 +36,22 @@ void CheckTheParts(const std::u16string& url) {
 
 // Input: the URL in UTF-8.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const auto kiosk = [] {
-        fuzz::ResetSeat();
-        auto dialog = std::make_unique<CMORAVEL_PLAYERDlg>();
-        dialog->Create(CMORAVEL_PLAYERDlg::IDD, nullptr);
-        headless::Pump();
-        return dialog;
-    }();
+    CMORAVEL_PLAYERDlg& seat = fuzz::RunningKiosk();
     const std::u16string url = FromUtf8(fuzz::Bytes(data, size));
     CheckTheParts(url);
 
     // The whole road: caught, opened by the timer, closed by Escape.
-    const bool cancelled = headless::FireBeforeNavigate2(kiosk->m_web, url);
+    const bool cancelled = headless::FireBeforeNavigate2(seat.m_web, url);
     FUZZ_CHECK(cancelled == IsVideoLink(url));
     headless::Advance(200);
     if (cancelled) {
-        FUZZ_CHECK(kiosk->m_pPlayerDlg != nullptr);
-        FUZZ_CHECK(kiosk->m_strVideoUrl == (GetTitleFromUrl(url).empty() ? url : ToHttpScheme(GetUrlWithoutTitle(url))));
-        headless::Post(kiosk->m_pPlayerDlg.get(), WM_KEYDOWN, VK_ESCAPE);
+        FUZZ_CHECK(seat.m_pPlayerDlg != nullptr);
+        FUZZ_CHECK(seat.m_strVideoUrl == (GetTitleFromUrl(url).empty() ? url : ToHttpScheme(GetUrlWithoutTitle(url))));
+        headless::Post(seat.m_pPlayerDlg.get(), WM_KEYDOWN, VK_ESCAPE);
         headless::Pump();
-        FUZZ_CHECK(!kiosk->m_pPlayerDlg->IsWindowVisible());
+        FUZZ_CHECK(!seat.m_pPlayerDlg->IsWindowVisible());
         // The scripted control records every call; a long run must not grow.
-        if (auto* control = headless::PlayerOf(*kiosk->m_pPlayerDlg->m_pPlayer)) control->Log().calls.clear();
+        if (auto* control = headless::PlayerOf(*seat.m_pPlayerDlg->m_pPlayer)) control->Log().calls.clear();
     }
     return 0;
 }
