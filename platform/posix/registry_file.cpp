@@ -26,7 +26,24 @@ using Bytes = std::basic_string<BYTE>;
 
 bool IsBlank(char16_t c) { return c == u' ' || c == u'\t'; }
 
-bool Carriable(const std::u16string& text) { return text.find_first_of(u"\r\n", 0, 2) == std::u16string::npos && text.find(u'\0') == std::u16string::npos; }
+bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+
+// Whether text[i] is half a surrogate pair whose other half is missing.
+bool IsLoneSurrogate(const std::u16string& text, size_t i) {
+    if (IsHighSurrogate(text[i])) return i + 1 == text.size() || !IsLowSurrogate(text[i + 1]);
+    return IsLowSurrogate(text[i]) && (i == 0 || !IsHighSurrogate(text[i - 1]));
+}
+
+// The file is UTF-8: a line break, a NUL or half a surrogate pair would not
+// read back as written.
+bool Carriable(const std::u16string& text) {
+    if (text.find_first_of(u"\r\n", 0, 2) != std::u16string::npos || text.find(u'\0') != std::u16string::npos)
+        return false;
+    for (size_t i = 0; i < text.size(); ++i)
+        if (IsLoneSurrogate(text, i)) return false;
+    return true;
+}
 
 std::u16string TrimKeyPath(std::u16string path) {
     while (!path.empty() && (path.back() == u'\\' || IsBlank(path.back()))) path.pop_back();
@@ -117,6 +134,9 @@ std::u16string DecodeText(const std::string& bytes) {
         std::u16string text;
         text.reserve(bytes.size() / 2);
         for (size_t i = 2; i + 1 < bytes.size(); i += 2) text += char16_t(byte(i) | (byte(i + 1) << 8));
+        // Half a surrogate pair is read as U+FFFD, as broken UTF-8 is.
+        for (size_t i = 0; i < text.size(); ++i)
+            if (IsLoneSurrogate(text, i)) text[i] = 0xFFFD;
         return text;
     }
     if (bytes.size() >= 3 && byte(0) == 0xEF && byte(1) == 0xBB && byte(2) == 0xBF) return FromUtf8(bytes.substr(3));
@@ -146,13 +166,7 @@ bool PlainString(const Bytes& data, std::u16string& text) {
     if (data.size() < 2 || data.size() % 2 != 0) return false;
     text.clear();
     for (size_t i = 0; i + 2 < data.size(); i += 2) text += char16_t(data[i] | (data[i + 1] << 8));
-    if (data[data.size() - 2] != 0 || data[data.size() - 1] != 0 || !Carriable(text)) return false;
-    for (size_t i = 0; i < text.size(); ++i) {
-        const char16_t c = text[i];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) ++i;
-        else if (c >= 0xD800 && c <= 0xDFFF) return false;
-    }
-    return true;
+    return data[data.size() - 2] == 0 && data[data.size() - 1] == 0 && Carriable(text);
 }
 
 std::string Escape(const std::u16string& text) {

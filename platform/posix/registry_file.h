@@ -42,8 +42,9 @@ public:
     // when it is listed or is the parent of a listed key.
     bool HasKey(const std::u16string& keyPath) const;
     const RegistryValue* Find(const std::u16string& keyPath, const std::u16string& name) const;
-    // Both refuse (false) a path or name holding a line break or a NUL, and a
-    // key path starting with '-', which the file cannot carry.
+    // Both refuse (false) a path or name holding a line break, a NUL or half
+    // a surrogate pair, and a key path starting with '-', which the file
+    // cannot carry.
     bool CreateKey(const std::u16string& keyPath);
     bool Set(const std::u16string& keyPath, const std::u16string& name, DWORD type, std::basic_string<BYTE> data);
 

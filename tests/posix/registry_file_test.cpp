@@ -328,11 +328,37 @@ TEST_F(RegistryFileTest, MissingFileIsAnEmptyRegistry) {
     EXPECT_EQ(file.Load(dir.Path("absent/registry.reg")), ERROR_PATH_NOT_FOUND);
 }
 
+TEST_F(RegistryFileTest, HalfSurrogatePairsInAUtf16FileReadAsReplacementCharacters) {
+    // Two keys that differ only in their broken halves are one key once read,
+    // so what is saved reads back the same.
+    std::u16string text = u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\A";
+    text += std::u16string{0xDDDD, u']', u'\r', u'\n', u'"', u'N', u'"', u'=', u'"', 0xD800, u'"', u'\r', u'\n'};
+    text += u"[HKEY_CURRENT_USER\\A";
+    text += std::u16string{0xDC01, u']', u'\r', u'\n', u'"', u'M', u'"', u'=', u'"', u'x', u'"', u'\r', u'\n'};
+    std::string bytes = "\xFF\xFE";
+    for (char16_t c : text) bytes += char(c & 0xFF), bytes += char(c >> 8);
+
+    RegistryFile file;
+    file.Parse(bytes);
+    ASSERT_EQ(file.Keys().size(), 1u);
+    EXPECT_EQ(file.Keys()[0].path, u"HKEY_CURRENT_USER\\A\uFFFD");
+    ASSERT_NE(file.Find(u"HKEY_CURRENT_USER\\A\uFFFD", u"N"), nullptr);
+    EXPECT_EQ(file.Find(u"HKEY_CURRENT_USER\\A\uFFFD", u"N")->data, (Bytes{0xFD, 0xFF, 0, 0}));
+    EXPECT_NE(file.Find(u"HKEY_CURRENT_USER\\A\uFFFD", u"M"), nullptr);
+    EXPECT_EQ(file.DroppedLines(), 0u);
+    RegistryFile again;
+    again.Parse(file.Text());
+    EXPECT_EQ(again.Text(), file.Text());
+}
+
 TEST_F(RegistryFileTest, RefusesNamesTheFileCannotCarry) {
     RegistryFile file;
     EXPECT_FALSE(file.Set(kKey, u"two\nlines", REG_DWORD, Dword(1)));
     EXPECT_FALSE(file.Set(u"HKEY_CURRENT_USER\\a\rb", u"x", REG_DWORD, Dword(1)));
     EXPECT_FALSE(file.Set(kKey, std::u16string(u"nul\0", 4), REG_DWORD, Dword(1)));
+    // UTF-8 has no form for half a surrogate pair.
+    EXPECT_FALSE(file.Set(kKey, std::u16string{u'a', 0xD800, u'b'}, REG_DWORD, Dword(1)));
+    EXPECT_FALSE(file.CreateKey(std::u16string(u"HKEY_CURRENT_USER\\\xDC00")));
     EXPECT_FALSE(file.CreateKey(u""));
     EXPECT_FALSE(file.CreateKey(u"-HKEY_CURRENT_USER\\Software"));
     EXPECT_TRUE(file.Keys().empty());
