@@ -162,6 +162,7 @@ std::unique_ptr<WindowPeer> CreateControlPeer(CWnd& wnd, const CLSID& clsid) {
         return nullptr;
     }
     ++s.created[key];
+    s.liveControls.push_back(control);
     return std::make_unique<headless::ControlPeer>(wnd, std::move(control));
 }
 

@@ -170,8 +170,9 @@ bool GetRegistryValue(HKEY root, const std::u16string& key, const std::u16string
 struct RegistryOpen { HKEY root; std::u16string key; REGSAM sam; LONG result; };
 std::vector<RegistryOpen> RegistryOpens();
 
-// Forgets what the machine has recorded so far (adapter query sizes, registry
-// opens, message boxes): a long run would otherwise keep every call it made.
+// Forgets what the machine and the controls have recorded so far (adapter
+// query sizes, registry opens, message boxes, every control's calls, the
+// browser's navigations): a long run would otherwise keep every call it made.
 void ForgetRecords();
 
 }  // namespace nilo::headless

@@ -75,6 +75,15 @@ void ForgetRecords() {
     s.adapterQuerySizes = {};
     s.registryOpens = {};
     s.messageBoxes = {};
+    for (const auto& weak : s.liveControls) {
+        const auto control = weak.lock();
+        if (!control) continue;
+        control->Log().calls = {};
+        if (auto* browser = dynamic_cast<ScriptedBrowser*>(control.get())) browser->navigations = browser->completed = {};
+    }
+    s.liveControls.erase(std::remove_if(s.liveControls.begin(), s.liveControls.end(),
+                                        [](const auto& weak) { return weak.expired(); }),
+                         s.liveControls.end());
 }
 
 }  // namespace headless

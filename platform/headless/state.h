@@ -36,6 +36,7 @@ struct State {
     // controls
     std::set<std::string> uncreatable;   // CLSIDs as text
     std::map<std::string, int> created;
+    std::vector<std::weak_ptr<ScriptedDispatch>> liveControls;  // for ForgetRecords
     // machine
     std::u16string modulePath = u"C:\\Nilo\\Nilo-VOD.exe";
     SYSTEMTIME localTime{2026, 3, 6, 7, 9, 5, 2, 0};

@@ -65,19 +65,6 @@ inline CMORAVEL_PLAYERDlg& RunningKiosk() {
     return *kiosk;
 }
 
-// The headless machine and controls record every call; a long run must not
-// keep them.
-inline void ForgetCalls(CMORAVEL_PLAYERDlg& kiosk) {
-    headless::ForgetRecords();
-    if (auto* browser = headless::BrowserOf(kiosk.m_web)) {
-        browser->Log().calls.clear();
-        browser->navigations.clear();
-        browser->completed.clear();
-    }
-    if (kiosk.m_pPlayerDlg && kiosk.m_pPlayerDlg->m_pPlayer)
-        if (auto* player = headless::PlayerOf(*kiosk.m_pPlayerDlg->m_pPlayer)) player->Log().calls.clear();
-}
-
 inline void WriteFile(const std::string& path, const uint8_t* data, size_t size) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(data), std::streamsize(size));

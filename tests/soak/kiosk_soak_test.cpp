@@ -273,13 +273,9 @@ protected:
         ASSERT_NO_FATAL_FAILURE(CheckClosed(before, 1, route != Route::Servlet));
     }
 
-    // Forgets what the scripted controls and the machine recorded, so the
-    // records do not count as the kiosk's heap.
+    // Forgets what the scripted controls, the page and the machine recorded,
+    // so the records do not count as the kiosk's heap.
     void ForgetRecords() {
-        Browser().navigations = {};
-        Browser().completed = {};
-        Browser().Log().calls = {};
-        if (m_player) Control().Log().calls = {};
         ViewCalls() = {};
         m_page->script->lookupLocales = {};
         headless::ForgetRecords();
