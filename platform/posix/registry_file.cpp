@@ -282,6 +282,66 @@ LONG RegistryFile::Load(const std::string& path) {
     return ERROR_SUCCESS;
 }
 
+namespace {
+
+// A value line ("Name"=... or @=...) and, for a long hex list, the lines
+// that go on from it (n moves past them). False when it does not parse or
+// keeps nothing.
+bool ParseValueLine(const std::vector<std::u16string>& lines, size_t& n, RegistryValue& value) {
+    const std::u16string line = Trim(lines[n]);
+    size_t pos = 1;  // past the '@' of the default value
+    if (line[0] == u'"') {
+        pos = 0;
+        if (!ParseQuoted(line, pos, value.name)) return false;
+    } else if (line[0] != u'@') {
+        return false;
+    }
+    while (pos < line.size() && IsBlank(line[pos])) ++pos;
+    if (pos >= line.size() || line[pos] != u'=') return false;
+    std::u16string data = Trim(line.substr(pos + 1));
+
+    if (data.compare(0, 3, u"hex") == 0) {
+        // A long hex list goes on over lines that end in a backslash. One
+        // whose continuation is missing (a cut file) is dropped whole rather
+        // than read short.
+        while (!data.empty() && data.back() == u'\\') {
+            data.pop_back();
+            const std::u16string next = n + 1 < lines.size() ? Trim(lines[n + 1]) : std::u16string();
+            if (next.empty() || HexDigit(next[0]) < 0) return false;
+            data += next;
+            ++n;
+        }
+        const size_t colon = data.find(u':');
+        if (colon == std::u16string::npos) return false;
+        if (colon == 3) {
+            value.type = REG_BINARY;
+        } else if (data[3] != u'(' || data[colon - 1] != u')' ||
+                   !ParseHexNumber(data.substr(4, colon - 5), value.type)) {
+            return false;
+        }
+        return ParseHexBytes(data.substr(colon + 1), value.data);
+    }
+    if (data.compare(0, 6, u"dword:") == 0) {
+        DWORD number = 0;
+        if (!ParseHexNumber(Trim(data.substr(6)), number)) return false;
+        value.type = REG_DWORD;
+        for (int i = 0; i < 4; ++i) value.data.push_back(BYTE(number >> (8 * i)));
+        return true;
+    }
+    if (!data.empty() && data[0] == u'"') {
+        size_t end = 0;
+        std::u16string text;
+        if (!ParseQuoted(data, end, text) || end != data.size()) return false;
+        value.type = REG_SZ;
+        value.data = StringBytes(text);
+        return true;
+    }
+    // "Name"=- deletes a value on import; there is nothing to keep.
+    return false;
+}
+
+}  // namespace
+
 void RegistryFile::Parse(const std::string& bytes) {
     Clear();
     const std::vector<std::u16string> lines = SplitLines(DecodeText(bytes));
@@ -294,71 +354,18 @@ void RegistryFile::Parse(const std::string& bytes) {
         const bool header = !headerSeen && (line == FromUtf8(kHeader) || line == u"REGEDIT4");
         headerSeen = true;
         if (header) continue;
-        // Every way on from here that keeps nothing counts the line as dropped.
-        ++m_droppedLines;
-        if (line[0] == u';') continue;
+
+        bool kept = false;  // comments, deletions and lines that do not parse are not
         if (line[0] == u'[') {
-            inKey = false;
             keyPath.clear();
-            if (line.size() < 3 || line.back() != u']' || line[1] == u'-') continue;
-            keyPath = TrimKeyPath(line.substr(1, line.size() - 2));
-            inKey = CreateKey(keyPath);
-            if (inKey) --m_droppedLines;
-            continue;
+            const bool named = line.size() >= 3 && line.back() == u']' && line[1] != u'-';
+            if (named) keyPath = TrimKeyPath(line.substr(1, line.size() - 2));
+            inKey = kept = named && CreateKey(keyPath);
+        } else if (line[0] != u';') {
+            RegistryValue value;
+            kept = ParseValueLine(lines, n, value) && inKey && Set(keyPath, value.name, value.type, std::move(value.data));
         }
-        if (line[0] != u'"' && line[0] != u'@') continue;
-
-        RegistryValue value;
-        size_t pos = 1;  // past the '@' of the default value
-        if (line[0] == u'"') {
-            pos = 0;
-            if (!ParseQuoted(line, pos, value.name)) continue;
-        }
-        while (pos < line.size() && IsBlank(line[pos])) ++pos;
-        if (pos >= line.size() || line[pos] != u'=') continue;
-        std::u16string data = Trim(line.substr(pos + 1));
-
-        if (data.compare(0, 3, u"hex") == 0) {
-            // A long hex list goes on over lines that end in a backslash. One
-            // whose continuation is missing (a cut file) is dropped whole
-            // rather than read short.
-            bool cut = false;
-            while (!data.empty() && data.back() == u'\\') {
-                data.pop_back();
-                const std::u16string next = n + 1 < lines.size() ? Trim(lines[n + 1]) : std::u16string();
-                if (next.empty() || HexDigit(next[0]) < 0) {
-                    cut = true;
-                    break;
-                }
-                data += next;
-                ++n;
-            }
-            if (cut) continue;
-            const size_t colon = data.find(u':');
-            if (colon == std::u16string::npos) continue;
-            if (colon == 3) {
-                value.type = REG_BINARY;
-            } else if (data[3] != u'(' || data[colon - 1] != u')' ||
-                       !ParseHexNumber(data.substr(4, colon - 5), value.type)) {
-                continue;
-            }
-            if (!ParseHexBytes(data.substr(colon + 1), value.data)) continue;
-        } else if (data.compare(0, 6, u"dword:") == 0) {
-            DWORD number = 0;
-            if (!ParseHexNumber(Trim(data.substr(6)), number)) continue;
-            value.type = REG_DWORD;
-            for (int i = 0; i < 4; ++i) value.data.push_back(BYTE(number >> (8 * i)));
-        } else if (!data.empty() && data[0] == u'"') {
-            size_t end = 0;
-            std::u16string text;
-            if (!ParseQuoted(data, end, text) || end != data.size()) continue;
-            value.type = REG_SZ;
-            value.data = StringBytes(text);
-        } else {
-            // "Name"=- deletes a value on import; there is nothing to keep.
-            continue;
-        }
-        if (inKey && Set(keyPath, value.name, value.type, std::move(value.data))) --m_droppedLines;
+        if (!kept) ++m_droppedLines;
     }
 }
 
